@@ -1,0 +1,25 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "platform/main_loop.h"
+#include "platform/url.h"
+
+namespace daylume {
+
+using LookupCompletion = std::function<void(std::optional<Url>)>;
+
+// The markets asked; the order is the order the requests start in, not a preference.
+inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "en-US", "en-GB",
+                                                             "de-DE", "fr-FR", "en-AU", "en-CA"};
+inline constexpr Seconds lookupTimeout{5.0};
+inline constexpr std::string_view kArchivePath = "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=";
+
+// The picture address in one market's answer, made absolute on the service's origin; nothing
+// when the answer is not of the expected shape or the address would leave the service's origin.
+std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceOrigin);
+
+}  // namespace daylume

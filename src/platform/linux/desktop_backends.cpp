@@ -1,0 +1,120 @@
+#include "platform/linux/desktop_backends.h"
+
+#include <gio/gio.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "platform/error.h"
+
+namespace daylume {
+namespace {
+
+constexpr int kToolTimeoutMs = 10'000;
+
+[[noreturn]] void fail(std::string_view desktop, std::string message) {
+    throw Failure(Error{"Desktop", 1, std::string(desktop) + ": " + std::move(message)});
+}
+
+// Owns one GLib reference.
+template <typename T, void (*Unref)(T*)>
+struct GRef {
+    T* p;
+    ~GRef() {
+        if (p) Unref(p);
+    }
+};
+
+void unrefObject(GSettings* settings) { g_object_unref(settings); }
+
+class UnsupportedDesktop final : public DesktopBackend {
+public:
+    explicit UnsupportedDesktop(DesktopSession session) : session_(session) {}
+    void setPicture(const std::filesystem::path&, const Screen&) override {
+        fail(displayName(session_), "no supported way to set the desktop picture here");
+    }
+
+private:
+    DesktopSession session_;
+};
+
+}  // namespace
+
+std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
+    switch (session) {
+        case DesktopSession::Gnome:
+            return std::make_unique<GSettingsBackground>(
+                "GNOME", "org.gnome.desktop.background",
+                std::vector<std::string>{"picture-uri", "picture-uri-dark"}, true);
+        case DesktopSession::X11: return std::make_unique<X11RootBackground>();
+        default: return std::make_unique<UnsupportedDesktop>(session);
+    }
+}
+
+GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema,
+                                         std::vector<std::string> keys, bool asUri)
+    : desktop_(std::move(desktop)), schema_(std::move(schema)), keys_(std::move(keys)),
+      asUri_(asUri) {}
+
+void GSettingsBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    // Opening a schema that is not installed aborts the process, so look it up first.
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GRef<GSettingsSchema, g_settings_schema_unref> schema{
+        source ? g_settings_schema_source_lookup(source, schema_.c_str(), TRUE) : nullptr};
+    if (!schema.p) fail(desktop_, "GSettings schema " + schema_ + " is not installed");
+    if (!g_settings_schema_has_key(schema.p, keys_.front().c_str()))
+        fail(desktop_, "GSettings schema " + schema_ + " has no key " + keys_.front());
+
+    std::string value = picture.string();
+    if (asUri_) {
+        GError* error = nullptr;
+        gchar* uri = g_filename_to_uri(picture.c_str(), nullptr, &error);
+        if (!uri) {
+            std::string message = error->message;
+            g_error_free(error);
+            fail(desktop_, message);
+        }
+        value = uri;
+        g_free(uri);
+    }
+    GRef<GSettings, unrefObject> settings{
+        g_settings_new_full(schema.p, nullptr, nullptr)};
+    for (const std::string& key : keys_) {
+        if (!g_settings_schema_has_key(schema.p, key.c_str())) continue;
+        if (!g_settings_set_string(settings.p, key.c_str(), value.c_str()))
+            fail(desktop_, "GSettings key " + schema_ + " " + key + " is not writable");
+    }
+    g_settings_sync();
+}
+
+void X11RootBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    if (!QStandardPaths::findExecutable("feh").isEmpty())
+        return runDesktopTool("X11", "feh", {"--bg-fill", picture.string()});
+    if (!QStandardPaths::findExecutable("xwallpaper").isEmpty())
+        return runDesktopTool("X11", "xwallpaper", {"--zoom", picture.string()});
+    fail("X11", "neither feh nor xwallpaper is installed");
+}
+
+void runDesktopTool(std::string_view desktop, const std::string& program,
+                    const std::vector<std::string>& arguments) {
+    QStringList args;
+    for (const std::string& argument : arguments) args << QString::fromStdString(argument);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setStandardOutputFile(QProcess::nullDevice());  // stdout is the log's
+    process.start(QString::fromStdString(program), args);
+    if (!process.waitForStarted(kToolTimeoutMs))
+        fail(desktop, program + " could not be started: " + process.errorString().toStdString());
+    if (!process.waitForFinished(kToolTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        fail(desktop, program + " did not finish within 10 s");
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        fail(desktop, program + " failed with exit status " + std::to_string(process.exitCode()) +
+                          (stderrText.isEmpty() ? "" : ": " + stderrText.toStdString()));
+    }
+}
+
+}  // namespace daylume

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "platform/linux/desktop_session.h"
+
+namespace daylume {
+
+// One way of setting the desktop picture. Throws Failure with a message that names the desktop
+// and what went wrong.
+class DesktopBackend {
+public:
+    virtual ~DesktopBackend() = default;
+    virtual void setPicture(const std::filesystem::path& picture, const Screen& screen) = 0;
+};
+
+std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session);
+
+// GSettings: every listed key that the schema has is set; the first must exist.
+class GSettingsBackground final : public DesktopBackend {
+public:
+    GSettingsBackground(std::string desktop, std::string schema, std::vector<std::string> keys,
+                        bool asUri);
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+
+private:
+    std::string desktop_;
+    std::string schema_;
+    std::vector<std::string> keys_;
+    bool asUri_;
+};
+
+// Plain X11: the first of feh and xwallpaper that is installed paints the root window.
+class X11RootBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// Runs a desktop tool with an argument list (never a shell) and a time limit, so a hung tool
+// cannot hold up later installs. Throws Failure naming `desktop` when the tool is missing, fails
+// or runs too long.
+void runDesktopTool(std::string_view desktop, const std::string& program,
+                    const std::vector<std::string>& arguments);
+
+}  // namespace daylume

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/file_manager.h"
+#include "platform/linux/linux_desktop.h"
+#include "platform/linux/qt_http_client.h"
+#include "platform/linux/qt_main_loop.h"
+#include "platform/linux/stdout_log.h"
+#include "platform/platform.h"
+
+namespace daylume {
+
+// The real services, for this user's session. Create after the QApplication, on the main thread.
+class QtPlatform {
+public:
+    QtPlatform();
+    Platform& platform() { return platform_; }
+
+private:
+    // Declared so that the HTTP client, whose download worker may still be installing, goes
+    // first and the services an install uses outlive it.
+    QtMainLoop mainLoop_;
+    FileManager files_;
+    LinuxDesktop desktop_;
+    FdLog log_;
+    QtHttpClient http_;
+    Platform platform_;
+};
+
+}  // namespace daylume

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/file_manager.h"
+#include "platform/http_client.h"
+#include "platform/log.h"
+#include "platform/main_loop.h"
+
+namespace daylume {
+
+// Everything the application asks of the outside world. The real one is made of Qt and Linux
+// services; tests put a simulated one together.
+struct Platform {
+    MainLoop& mainLoop;
+    HttpClient& http;
+    FileManager& files;
+    Desktop& desktop;
+    Log& log;
+};
+
+}  // namespace daylume

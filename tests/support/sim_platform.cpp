@@ -1,0 +1,110 @@
+#include "support/sim_platform.h"
+
+#include <stdlib.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <cmath>
+#include <fstream>
+#include <stdexcept>
+
+namespace daylume::test {
+namespace fs = std::filesystem;
+
+void SimLoop::schedule(Seconds at, Queue queue, Task task) {
+    const auto micros = std::llround(at.count() * 1e6);
+    tasks_.emplace(std::pair(micros, sequence_++), Entry{queue, std::move(task)});
+}
+
+void SimLoop::runUntil(Seconds time) {
+    const auto limit = std::llround(time.count() * 1e6);
+    while (!tasks_.empty() && tasks_.begin()->first.first <= limit) {
+        auto node = tasks_.extract(tasks_.begin());
+        now_ = Seconds(double(node.key().first) / 1e6);
+        const Queue previous = current_;
+        current_ = node.mapped().queue;
+        node.mapped().task();
+        current_ = previous;
+    }
+    now_ = time;
+}
+
+void SimHttp::dataTask(const Url& url, DataCompletion completion) {
+    requests_.push_back({url.absoluteString(), loop_.now(), false});
+    const auto it = answers_.find(url.absoluteString());
+    if (it == answers_.end()) return;
+    const ScriptedAnswer answer = it->second;
+    loop_.scheduleNetwork(answer.delay, [answer, completion = std::move(completion)] {
+        completion(answer.error ? std::nullopt : answer.body, answer.response, answer.error);
+    });
+}
+
+void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
+    requests_.push_back({url.absoluteString(), loop_.now(), true});
+    const auto it = answers_.find(url.absoluteString());
+    if (it == answers_.end()) return;
+    const ScriptedAnswer answer = it->second;
+    const fs::path file = tempDir_ / ("download-" + std::to_string(++downloads_));
+    loop_.scheduleNetwork(answer.delay, [answer, file, completion = std::move(completion)] {
+        std::optional<fs::path> delivered;
+        if (answer.body) {
+            std::ofstream(file, std::ios::binary) << *answer.body;
+            delivered = file;
+        }
+        completion(answer.error ? std::nullopt : delivered, answer.response, answer.error);
+        fs::remove(file);  // as a real client does once the completion returns
+    });
+}
+
+void RecordingDesktop::setDesktopPicture(const fs::path& picture, const Screen&) {
+    if (failure) throw Failure(*failure);
+    pictures.push_back(picture);
+}
+
+void CapturedLog::line(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    lines_.emplace_back(text);
+}
+
+std::vector<std::string> CapturedLog::lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+void CapturedLog::clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "daylume-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may leave read-only folders behind; make them removable first.
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+SimPlatform::SimPlatform()
+    : dataHome(temp.path() / "data"),
+      http(loop, temp.path()),
+      files(dataHome),
+      platform{loop, http, files, desktop, log} {}
+
+std::string jpegBytes(int width, int height, unsigned rgb) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor::fromRgb(rgb));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes.toStdString();
+}
+
+}  // namespace daylume::test

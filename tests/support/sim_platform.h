@@ -1,0 +1,139 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace daylume::test {
+
+// A main loop on a virtual clock. Nothing runs until the test advances the clock; tasks due at
+// the same instant run in the order they were scheduled.
+class SimLoop final : public MainLoop {
+public:
+    enum class Queue { None, Main, Network };
+
+    void async(Task task) override { schedule(now_, Queue::Main, std::move(task)); }
+    void asyncAfter(Seconds delay, Task task) override {
+        schedule(now_ + delay, Queue::Main, std::move(task));
+    }
+    // Schedules a task for the simulated HTTP client's callback queue.
+    void scheduleNetwork(Seconds delay, Task task) {
+        schedule(now_ + delay, Queue::Network, std::move(task));
+    }
+
+    Seconds now() const { return now_; }
+    // Runs every task due up to and including `time`, then leaves the clock there.
+    void runUntil(Seconds time);
+    void runFor(Seconds duration) { runUntil(now_ + duration); }
+    // The queue of the task now running: where a completion was called from.
+    Queue currentQueue() const { return current_; }
+    std::size_t pendingTasks() const { return tasks_.size(); }
+
+private:
+    void schedule(Seconds at, Queue queue, Task task);
+
+    struct Entry {
+        Queue queue;
+        Task task;
+    };
+    // Keyed by (due time in microseconds, sequence number).
+    std::map<std::pair<long long, long long>, Entry> tasks_;
+    long long sequence_ = 0;
+    Seconds now_{0};
+    Queue current_ = Queue::None;
+};
+
+// A scripted answer to a request. Unscripted requests never finish.
+struct ScriptedAnswer {
+    Seconds delay{0};
+    std::optional<std::string> body;
+    HttpResponse response{200, "application/json"};
+    std::optional<Error> error;
+};
+
+class SimHttp final : public HttpClient {
+public:
+    SimHttp(SimLoop& loop, std::filesystem::path tempDir)
+        : loop_(loop), tempDir_(std::move(tempDir)) {}
+
+    // Every later request for `url` gets this answer; for downloads the body becomes the file.
+    void script(const std::string& url, ScriptedAnswer answer) { answers_[url] = std::move(answer); }
+
+    struct Request {
+        std::string url;
+        Seconds at;
+        bool download;
+    };
+    const std::vector<Request>& requests() const { return requests_; }
+
+    void dataTask(const Url& url, DataCompletion completion) override;
+    void downloadTask(const Url& url, DownloadCompletion completion) override;
+
+private:
+    SimLoop& loop_;
+    std::filesystem::path tempDir_;
+    std::map<std::string, ScriptedAnswer> answers_;
+    std::vector<Request> requests_;
+    int downloads_ = 0;
+};
+
+// Records what would have become the desktop picture.
+class RecordingDesktop final : public Desktop {
+public:
+    std::optional<Screen> screen = Screen{"SIM-1"};
+    std::optional<Error> failure;  // thrown by setDesktopPicture when set
+    std::vector<std::filesystem::path> pictures;
+
+    std::optional<Screen> mainScreen() const override { return screen; }
+    void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+class CapturedLog final : public Log {
+public:
+    void line(std::string_view text) override;
+    std::vector<std::string> lines() const;
+    void clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// A temporary directory, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The whole simulated platform; files are real, in a temporary directory.
+struct SimPlatform {
+    SimPlatform();
+
+    TempDir temp;
+    std::filesystem::path dataHome;  // stands for ~/.local/share
+    SimLoop loop;
+    SimHttp http;
+    FileManager files;
+    RecordingDesktop desktop;
+    CapturedLog log;
+    Platform platform;
+
+    std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }
+};
+
+// A small valid JPEG picture of one colour.
+std::string jpegBytes(int width = 64, int height = 36, unsigned rgb = 0x3366cc);
+
+}  // namespace daylume::test
