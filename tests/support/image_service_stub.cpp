@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace daylume::test {
 namespace {
@@ -23,24 +24,23 @@ constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 constexpr int kResetDelayMs = 50;
 
 QByteArray reasonPhrase(int status) {
-    switch (status) {
-        case 200: return "OK";
-        case 204: return "No Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 303: return "See Other";
-        case 304: return "Not Modified";
-        case 307: return "Temporary Redirect";
-        case 308: return "Permanent Redirect";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 429: return "Too Many Requests";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        case 503: return "Service Unavailable";
-        default: return "Status";
-    }
+    static constexpr std::pair<int, const char*> kPhrases[] = {
+        {200, "OK"},
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {304, "Not Modified"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {400, "Bad Request"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {429, "Too Many Requests"},
+        {500, "Internal Server Error"},
+        {503, "Service Unavailable"},
+    };
+    for (const auto& [code, phrase] : kPhrases)
+        if (code == status) return phrase;
+    return "Status";
 }
 
 // With linger 0 the kernel answers close() with a RST instead of an orderly FIN.
@@ -51,8 +51,7 @@ void resetOnClose(qintptr descriptor) {
 
 }  // namespace
 
-ImageServiceStub::ImageServiceStub(const QSslCertificate& cert, const QSslKey& key,
-                                   QObject* parent)
+ImageServiceStub::ImageServiceStub(const QSslCertificate& cert, const QSslKey& key, QObject* parent)
     : QObject(parent), server_(new QSslServer(this)) {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setLocalCertificate(cert);
@@ -68,7 +67,9 @@ ImageServiceStub::ImageServiceStub(const QSslCertificate& cert, const QSslKey& k
             &ImageServiceStub::acceptPending);
 }
 
-ImageServiceStub::~ImageServiceStub() { stop(); }
+ImageServiceStub::~ImageServiceStub() {
+    stop();
+}
 
 bool ImageServiceStub::listen(const QHostAddress& address, quint16 port) {
     if (server_->listen(address, port)) return true;
@@ -77,7 +78,9 @@ bool ImageServiceStub::listen(const QHostAddress& address, quint16 port) {
     return false;
 }
 
-quint16 ImageServiceStub::port() const { return server_->serverPort(); }
+quint16 ImageServiceStub::port() const {
+    return server_->serverPort();
+}
 
 QString ImageServiceStub::origin() const {
     const QHostAddress address = server_->serverAddress();
@@ -204,9 +207,9 @@ void ImageServiceStub::serveNext(QSslSocket* socket) {
         if (answer.delayMs > 0) {
             it->busy = true;
             QTimer::singleShot(answer.delayMs, socket, [this, socket, answer] {
-                auto it = connections_.find(socket);
-                if (it == connections_.end()) return;
-                it->busy = false;
+                auto conn = connections_.find(socket);
+                if (conn == connections_.end()) return;
+                conn->busy = false;
                 send(socket, answer);
                 serveNext(socket);
             });
@@ -245,8 +248,8 @@ ImageServiceStub::Answer ImageServiceStub::answerFor(const QByteArray& target) c
     if (auto it = pathAnswers_.constFind(target); it != pathAnswers_.cend()) return *it;
     const qsizetype queryStart = target.indexOf('?');
     if (target.left(queryStart) == "/HPImageArchive.aspx") {
-        const QUrlQuery query(QString::fromUtf8(queryStart < 0 ? QByteArray()
-                                                               : target.mid(queryStart + 1)));
+        const QUrlQuery query(
+            QString::fromUtf8(queryStart < 0 ? QByteArray() : target.mid(queryStart + 1)));
         const QString market = query.queryItemValue(QStringLiteral("mkt"), QUrl::FullyDecoded);
         if (auto it = marketAnswers_.constFind(market); it != marketAnswers_.cend()) return *it;
         if (defaultMarketAnswer_) return *defaultMarketAnswer_;
@@ -259,8 +262,9 @@ ImageServiceStub::Answer ImageServiceStub::answerFor(const QByteArray& target) c
     Answer notFound;
     notFound.status = 404;
     notFound.contentType = "text/html; charset=utf-8";
-    notFound.body = "<html><head><title>404 Not Found</title></head>"
-                    "<body><h1>Not Found</h1></body></html>";
+    notFound.body =
+        "<html><head><title>404 Not Found</title></head>"
+        "<body><h1>Not Found</h1></body></html>";
     return notFound;
 }
 

@@ -25,8 +25,8 @@ class ImageServiceStub : public QObject {
     Q_OBJECT
 public:
     struct Answer {
-        int delayMs = 0;     // wait before sending anything
-        bool hang = false;   // accept the request and never answer; the connection stays open
+        int delayMs = 0;    // wait before sending anything
+        bool hang = false;  // accept the request and never answer; the connection stays open
         int status = 200;
         QByteArray contentType = "application/json; charset=utf-8";
         QByteArray body;

@@ -21,7 +21,9 @@ namespace {
 
 volatile std::sig_atomic_t quitRequested = 0;
 
-void requestQuit(int) { quitRequested = 1; }
+void requestQuit(int) {
+    quitRequested = 1;
+}
 
 QByteArray readFileOrExit(const QString& path) {
     QFile file(path);

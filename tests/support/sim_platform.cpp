@@ -30,7 +30,7 @@ void SimLoop::runUntil(Seconds time) {
 }
 
 void SimHttp::dataTask(const Url& url, DataCompletion completion) {
-    requests_.push_back({url.absoluteString(), loop_.now(), false});
+    requests_.push_back({url.absoluteString(), loop_.now(), false, loop_.currentQueue()});
     const auto it = answers_.find(url.absoluteString());
     if (it == answers_.end()) return;
     const ScriptedAnswer answer = it->second;
@@ -40,7 +40,7 @@ void SimHttp::dataTask(const Url& url, DataCompletion completion) {
 }
 
 void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
-    requests_.push_back({url.absoluteString(), loop_.now(), true});
+    requests_.push_back({url.absoluteString(), loop_.now(), true, loop_.currentQueue()});
     const auto it = answers_.find(url.absoluteString());
     if (it == answers_.end()) return;
     const ScriptedAnswer answer = it->second;

@@ -68,6 +68,7 @@ public:
         std::string url;
         Seconds at;
         bool download;
+        SimLoop::Queue queue;  // where the request was made from
     };
     const std::vector<Request>& requests() const { return requests_; }
 

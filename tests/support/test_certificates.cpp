@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace daylume::test {
 namespace {
 
@@ -30,12 +32,12 @@ subjectAltName = DNS:www.bing.com, DNS:localhost, IP:127.0.0.1
 subjectKeyIdentifier = hash
 )";
 
-constexpr char kValidDays[] = "3";
+constexpr QLatin1String kValidDays("3");
 
 void runOpenssl(const QString& workDir, const QStringList& arguments) {
     QProcess process;
     process.setWorkingDirectory(workDir);
-    process.start(QStringLiteral("openssl"), arguments);
+    process.start(u"openssl"_s, arguments);
     if (!process.waitForStarted())
         throw std::runtime_error("cannot start openssl: " + process.errorString().toStdString());
     process.waitForFinished(60000);
@@ -67,11 +69,17 @@ QSslKey loadKey(const QString& path) {
 
 QString randomSerial() {
     // Positive 63-bit serial; clients may cache by issuer+serial, so reuse across runs is avoided.
-    return QStringLiteral("0x%1").arg(QRandomGenerator::global()->generate64() >> 1, 0, 16);
+    return u"0x%1"_s.arg(QRandomGenerator::global()->generate64() >> 1, 0, 16);
 }
 
 QStringList newKey(const QString& file) {
-    return {"genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", file};
+    return {u"genpkey"_s,
+            u"-algorithm"_s,
+            u"EC"_s,
+            u"-pkeyopt"_s,
+            u"ec_paramgen_curve:P-256"_s,
+            u"-out"_s,
+            file};
 }
 
 }  // namespace
@@ -81,14 +89,14 @@ TestCertificates makeTestCertificates(const QString& dir) {
     const QDir d(dir);
     TestCertificates c;
     c.dir = d.absolutePath();
-    c.caCertFile = d.absoluteFilePath("ca.pem");
-    c.serverCertFile = d.absoluteFilePath("server.pem");
-    c.serverKeyFile = d.absoluteFilePath("server.key");
-    c.untrustedCertFile = d.absoluteFilePath("untrusted.pem");
-    c.untrustedKeyFile = d.absoluteFilePath("untrusted.key");
-    const QString config = d.absoluteFilePath("openssl.cnf");
-    const QString caKey = d.absoluteFilePath("ca.key");
-    const QString csr = d.absoluteFilePath("server.csr");
+    c.caCertFile = d.absoluteFilePath(u"ca.pem"_s);
+    c.serverCertFile = d.absoluteFilePath(u"server.pem"_s);
+    c.serverKeyFile = d.absoluteFilePath(u"server.key"_s);
+    c.untrustedCertFile = d.absoluteFilePath(u"untrusted.pem"_s);
+    c.untrustedKeyFile = d.absoluteFilePath(u"untrusted.key"_s);
+    const QString config = d.absoluteFilePath(u"openssl.cnf"_s);
+    const QString caKey = d.absoluteFilePath(u"ca.key"_s);
+    const QString csr = d.absoluteFilePath(u"server.csr"_s);
 
     QFile configFile(config);
     if (!configFile.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -97,21 +105,24 @@ TestCertificates makeTestCertificates(const QString& dir) {
     configFile.close();
 
     runOpenssl(c.dir, newKey(caKey));
-    runOpenssl(c.dir, {"req", "-new", "-x509", "-config", config, "-key", caKey, "-subj",
-                       "/O=Daylume tests/CN=Daylume Test CA", "-days", kValidDays, "-set_serial",
-                       randomSerial(), "-extensions", "ca_ext", "-out", c.caCertFile});
+    runOpenssl(c.dir,
+               {u"req"_s, u"-new"_s, u"-x509"_s, u"-config"_s, config, u"-key"_s, caKey, u"-subj"_s,
+                u"/O=Daylume tests/CN=Daylume Test CA"_s, u"-days"_s, kValidDays, u"-set_serial"_s,
+                randomSerial(), u"-extensions"_s, u"ca_ext"_s, u"-out"_s, c.caCertFile});
 
     runOpenssl(c.dir, newKey(c.serverKeyFile));
-    runOpenssl(c.dir, {"req", "-new", "-config", config, "-key", c.serverKeyFile, "-subj",
-                       "/CN=www.bing.com", "-out", csr});
-    runOpenssl(c.dir, {"x509", "-req", "-in", csr, "-CA", c.caCertFile, "-CAkey", caKey, "-days",
-                       kValidDays, "-set_serial", randomSerial(), "-extfile", config,
-                       "-extensions", "server_ext", "-out", c.serverCertFile});
+    runOpenssl(c.dir, {u"req"_s, u"-new"_s, u"-config"_s, config, u"-key"_s, c.serverKeyFile,
+                       u"-subj"_s, u"/CN=www.bing.com"_s, u"-out"_s, csr});
+    runOpenssl(c.dir,
+               {u"x509"_s, u"-req"_s, u"-in"_s, csr, u"-CA"_s, c.caCertFile, u"-CAkey"_s, caKey,
+                u"-days"_s, kValidDays, u"-set_serial"_s, randomSerial(), u"-extfile"_s, config,
+                u"-extensions"_s, u"server_ext"_s, u"-out"_s, c.serverCertFile});
 
     runOpenssl(c.dir, newKey(c.untrustedKeyFile));
-    runOpenssl(c.dir, {"req", "-new", "-x509", "-config", config, "-key", c.untrustedKeyFile,
-                       "-subj", "/CN=www.bing.com", "-days", kValidDays, "-set_serial",
-                       randomSerial(), "-extensions", "server_ext", "-out", c.untrustedCertFile});
+    runOpenssl(c.dir, {u"req"_s, u"-new"_s, u"-x509"_s, u"-config"_s, config, u"-key"_s,
+                       c.untrustedKeyFile, u"-subj"_s, u"/CN=www.bing.com"_s, u"-days"_s,
+                       kValidDays, u"-set_serial"_s, randomSerial(), u"-extensions"_s,
+                       u"server_ext"_s, u"-out"_s, c.untrustedCertFile});
 
     c.ca = loadCertificate(c.caCertFile);
     c.serverCert = loadCertificate(c.serverCertFile);

@@ -1,0 +1,203 @@
+// The image-of-the-day lookup on the simulated platform: request order, the choice of answer,
+// the deadline, and what is dropped.
+#include <gtest/gtest.h>
+
+#include "support/lookup_helpers.h"
+#include "support/sim_platform.h"
+#include "shell/app_delegate.h"
+
+namespace daylume::test {
+namespace {
+
+using Queue = SimLoop::Queue;
+
+struct Call {
+    std::optional<std::string> url;
+    Queue queue;
+    double at;
+};
+
+class LookupTest : public ::testing::Test {
+protected:
+    // Starts a lookup whose completion calls are recorded in `calls`.
+    void lookup(std::vector<Call>& into) {
+        delegate.fetchLatestImageURL([this, &into](std::optional<Url> url) {
+            into.push_back({url ? std::optional(url->absoluteString()) : std::nullopt,
+                            sim.loop.currentQueue(), sim.loop.now().count()});
+        });
+    }
+    void lookup() { lookup(calls); }
+    void answer(std::string_view market, double delay, std::string body, int status = 200) {
+        sim.http.script(marketURL(market), {Seconds(delay), std::move(body), {status, "text/json"}});
+    }
+
+    SimPlatform sim;
+    AppDelegate delegate{sim.platform};
+    std::vector<Call> calls;
+};
+
+TEST_F(LookupTest, StartsEightRequestsAtOnceInTableOrderAndTimesOutAfterFiveSeconds) {
+    lookup();
+    const std::vector<std::string> expected = {
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=zh-CN",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=ja-JP",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=en-US",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=en-GB",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=de-DE",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=fr-FR",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=en-AU",
+        "https://www.bing.com/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=en-CA"};
+    ASSERT_EQ(sim.http.requests().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(sim.http.requests()[i].url, expected[i]);
+        EXPECT_EQ(sim.http.requests()[i].at.count(), 0.0);
+    }
+
+    sim.loop.runUntil(Seconds(4.999));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(sim.log.lines().empty());
+    sim.loop.runUntil(Seconds(5.0));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].url, std::nullopt);
+    EXPECT_EQ(calls[0].queue, Queue::Main);
+    EXPECT_EQ(calls[0].at, 5.0);
+    EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil"});
+}
+
+TEST_F(LookupTest, NoNetworkReportsNothingUntilTheDeadline) {
+    for (std::string_view market : marketCodes)
+        sim.http.script(marketURL(market), {Seconds(0), std::nullopt, {0, ""},
+                                            Error{"QNetworkReply", 3, "Host not found"}});
+    lookup();
+    sim.loop.runUntil(Seconds(4.9));
+    EXPECT_TRUE(sim.log.lines().empty());
+    sim.loop.runUntil(Seconds(30));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].url, std::nullopt);
+    EXPECT_EQ(calls[0].at, 5.0);
+}
+
+TEST_F(LookupTest, FirstUsableAnswerWinsWhateverItsMarketOrStatus) {
+    answer("zh-CN", 0.1, R"({"images":[]})");
+    answer("de-DE", 0.5, answerWithURL("/th?id=OHR.First_1920x1080.jpg&pid=hp"), 500);
+    answer("ja-JP", 0.7, answerWithURL("/th?id=OHR.Second_1920x1080.jpg"));
+    answer("en-US", 0.7, "not json at all");
+    lookup();
+    sim.loop.runUntil(Seconds(60));
+
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].url, "https://www.bing.com/th?id=OHR.First_1920x1080.jpg");
+    EXPECT_EQ(calls[0].queue, Queue::Network);
+    EXPECT_EQ(calls[0].at, 0.5);
+    EXPECT_EQ(sim.log.lines(),
+              std::vector<std::string>{
+                  "✅ 全球优先：成功拉取 [de-DE] 区域图 https://www.bing.com/th?id=OHR.First_1920x1080.jpg"});
+}
+
+// Each unusable shape is dropped without a line, and a later good answer still wins.
+TEST_F(LookupTest, UnusableAnswersAreDroppedSilently) {
+    const std::vector<std::string> unusable = {
+        "",
+        "<html><body>Service Unavailable</body></html>",
+        R"(["images"])",
+        R"({"images":{"url":"/a.jpg"}})",
+        R"({"images":[{"url":"/a.jpg"}, 3]})",
+        R"({"images":[]})",
+        R"({"images":[{"urlbase":"/a"}]})",
+        R"({"images":[{"url":42}]})",
+        R"({"images":[{"url":null}]})",
+        R"({"image":[{"url":"/a.jpg"}]})",
+        R"({"images":[{"url":"/a b.jpg"}]})",
+        // Addresses that would leave the service's origin.
+        answerWithURL("@other.example/x.jpg"),
+        answerWithURL(":8443/x.jpg"),
+        answerWithURL(".evil.example/x.jpg"),
+        readFixture("absolute-http-url.json"),
+    };
+    for (const std::string& body : unusable) {
+        SCOPED_TRACE(body);
+        SimPlatform sim;
+        AppDelegate delegate(sim.platform);
+        std::vector<std::optional<std::string>> delivered;
+        sim.http.script(marketURL("zh-CN"), {Seconds(0.1), body});
+        sim.http.script(marketURL("ja-JP"), {Seconds(0.2), std::nullopt, {0, ""},
+                                             Error{"QNetworkReply", 2, "Connection closed"}});
+        sim.http.script(marketURL("en-CA"), {Seconds(0.3), answerWithURL("/good.jpg")});
+        delegate.fetchLatestImageURL([&](std::optional<Url> url) {
+            delivered.push_back(url ? std::optional(url->absoluteString()) : std::nullopt);
+        });
+        sim.loop.runUntil(Seconds(0.25));
+        EXPECT_TRUE(delivered.empty());
+        EXPECT_TRUE(sim.log.lines().empty());
+        sim.loop.runUntil(Seconds(10));
+        EXPECT_EQ(delivered, std::vector<std::optional<std::string>>{"https://www.bing.com/good.jpg"});
+        EXPECT_EQ(sim.log.lines().size(), 1u);
+    }
+}
+
+TEST_F(LookupTest, PidMarkerIsRemovedEverywhereAndOnlyInLowerCase) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {readFixture("relative-1080.json"),
+         "https://www.bing.com/th?id=OHR.UgandaGorilla_ZH-CN5826117482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
+        {readFixture("uhd-pid-in-middle.json"),
+         "https://www.bing.com/th?id=OHR.ElephantGiving_JA-JP6387498046_UHD.jpg&rf=LaDigue_UHD.jpg&w=1920&h=1080&rs=1&c=4"},
+        {readFixture("with-market.json"),
+         "https://www.bing.com/th?id=OHR.AbuSimbel_EN-AU0072035482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
+        {answerWithURL("/a.jpg&pid=hp&x=1&pid=hp"), "https://www.bing.com/a.jpg&x=1"},
+        {answerWithURL("/a.jpg&PID=hp&pid=HP"), "https://www.bing.com/a.jpg&PID=hp&pid=HP"},
+        // One pass: what only forms the marker once an occurrence is gone stays.
+        {answerWithURL("/a.jpg?x&pid&pid=hp=hp"), "https://www.bing.com/a.jpg?x&pid=hp"},
+        {answerWithURL(""), "https://www.bing.com"},
+    };
+    const Url origin = *Url::parse("https://www.bing.com");
+    for (const auto& [body, expected] : cases) {
+        SCOPED_TRACE(body);
+        const auto url = imageURLFromAnswer(body, origin);
+        ASSERT_TRUE(url.has_value());
+        EXPECT_EQ(url->absoluteString(), expected);
+    }
+}
+
+TEST_F(LookupTest, AnAnswerAfterTheDeadlineStillDeliversAfterTheEmptyResult) {
+    answer("en-US", 7.0, answerWithURL("/late.jpg"));
+    lookup();
+    sim.loop.runUntil(Seconds(60));
+
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].url, std::nullopt);
+    EXPECT_EQ(calls[0].queue, Queue::Main);
+    EXPECT_EQ(calls[0].at, 5.0);
+    EXPECT_EQ(calls[1].url, "https://www.bing.com/late.jpg");
+    EXPECT_EQ(calls[1].queue, Queue::Network);
+    EXPECT_EQ(calls[1].at, 7.0);
+    EXPECT_EQ(sim.log.lines(),
+              (std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil",
+                                        "✅ 全球优先：成功拉取 [en-US] 区域图 https://www.bing.com/late.jpg"}));
+}
+
+TEST_F(LookupTest, OverlappingLookupsHaveTheirOwnRequestsFlagsAndDeadlines) {
+    // Every market answers 6 s after its request: the first lookup times out before its answer,
+    // and so does the second, started 2 s later; neither one's answer ends the other's wait.
+    for (std::string_view market : marketCodes)
+        answer(market, 6.0, answerWithURL("/" + std::string(market) + ".jpg"));
+    std::vector<Call> first, second;
+    lookup(first);
+    sim.loop.runUntil(Seconds(2.0));
+    lookup(second);
+    EXPECT_EQ(sim.http.requests().size(), 16u);
+    sim.loop.runUntil(Seconds(60));
+
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].url, std::nullopt);
+    EXPECT_EQ(first[0].at, 5.0);
+    EXPECT_EQ(first[1].url, "https://www.bing.com/zh-CN.jpg");
+    EXPECT_EQ(first[1].at, 6.0);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0].url, std::nullopt);
+    EXPECT_EQ(second[0].at, 7.0);
+    EXPECT_EQ(second[1].url, "https://www.bing.com/zh-CN.jpg");
+    EXPECT_EQ(second[1].at, 8.0);
+}
+
+}  // namespace
+}  // namespace daylume::test
