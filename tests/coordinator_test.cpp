@@ -1,9 +1,9 @@
 // The manual refresh from lookup to install, on the simulated platform.
 #include <gtest/gtest.h>
 
+#include "shell/app_delegate.h"
 #include "support/lookup_helpers.h"
 #include "support/sim_platform.h"
-#include "shell/app_delegate.h"
 
 namespace daylume::test {
 namespace {
@@ -13,7 +13,8 @@ const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 class CoordinatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim.http.script(marketURL("fr-FR"), {Seconds(0.2), answerWithURL("/th?id=OHR.Today_1920x1080.jpg&pid=hp")});
+        sim.http.script(marketURL("fr-FR"),
+                        {Seconds(0.2), answerWithURL("/th?id=OHR.Today_1920x1080.jpg&pid=hp")});
         sim.http.script(kImage, {Seconds(0.5), jpegBytes(), {200, "image/jpeg"}});
     }
     std::vector<SimHttp::Request> downloads() const {
@@ -68,8 +69,9 @@ TEST_F(CoordinatorTest, NothingFoundPrintsOneLineAndKeepsTheCurrentImage) {
 }
 
 TEST_F(CoordinatorTest, AFailedDownloadLeavesTheNewImageRecorded) {
-    sim.http.script(kImage, {Seconds(0.5), std::nullopt, {0, ""},
-                             Error{"QNetworkReply", 2, "Connection closed"}});
+    sim.http.script(
+        kImage,
+        {Seconds(0.5), std::nullopt, {0, ""}, Error{"QNetworkReply", 2, "Connection closed"}});
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(10));
 
@@ -79,7 +81,8 @@ TEST_F(CoordinatorTest, AFailedDownloadLeavesTheNewImageRecorded) {
 }
 
 TEST_F(CoordinatorTest, ALateAnswerFailsFirstThenInstallsFromTheMainQueue) {
-    sim.http.script(marketURL("fr-FR"), {Seconds(6.0), answerWithURL("/th?id=OHR.Today_1920x1080.jpg")});
+    sim.http.script(marketURL("fr-FR"),
+                    {Seconds(6.0), answerWithURL("/th?id=OHR.Today_1920x1080.jpg")});
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(5.5));
     EXPECT_FALSE(delegate.currentImageURL.has_value());

@@ -2,9 +2,9 @@
 // the deadline, and what is dropped.
 #include <gtest/gtest.h>
 
+#include "shell/app_delegate.h"
 #include "support/lookup_helpers.h"
 #include "support/sim_platform.h"
-#include "shell/app_delegate.h"
 
 namespace daylume::test {
 namespace {
@@ -28,7 +28,8 @@ protected:
     }
     void lookup() { lookup(calls); }
     void answer(std::string_view market, double delay, std::string body, int status = 200) {
-        sim.http.script(marketURL(market), {Seconds(delay), std::move(body), {status, "text/json"}});
+        sim.http.script(marketURL(market),
+                        {Seconds(delay), std::move(body), {status, "text/json"}});
     }
 
     SimPlatform sim;
@@ -66,8 +67,9 @@ TEST_F(LookupTest, StartsEightRequestsAtOnceInTableOrderAndTimesOutAfterFiveSeco
 
 TEST_F(LookupTest, NoNetworkReportsNothingUntilTheDeadline) {
     for (std::string_view market : marketCodes)
-        sim.http.script(marketURL(market), {Seconds(0), std::nullopt, {0, ""},
-                                            Error{"QNetworkReply", 3, "Host not found"}});
+        sim.http.script(
+            marketURL(market),
+            {Seconds(0), std::nullopt, {0, ""}, Error{"QNetworkReply", 3, "Host not found"}});
     lookup();
     sim.loop.runUntil(Seconds(4.9));
     EXPECT_TRUE(sim.log.lines().empty());
@@ -90,8 +92,8 @@ TEST_F(LookupTest, FirstUsableAnswerWinsWhateverItsMarketOrStatus) {
     EXPECT_EQ(calls[0].queue, Queue::Network);
     EXPECT_EQ(calls[0].at, 0.5);
     EXPECT_EQ(sim.log.lines(),
-              std::vector<std::string>{
-                  "✅ 全球优先：成功拉取 [de-DE] 区域图 https://www.bing.com/th?id=OHR.First_1920x1080.jpg"});
+              std::vector<std::string>{"✅ 全球优先：成功拉取 [de-DE] 区域图 "
+                                       "https://www.bing.com/th?id=OHR.First_1920x1080.jpg"});
 }
 
 // Each unusable shape is dropped without a line, and a later good answer still wins.
@@ -120,8 +122,9 @@ TEST_F(LookupTest, UnusableAnswersAreDroppedSilently) {
         AppDelegate delegate(sim.platform);
         std::vector<std::optional<std::string>> delivered;
         sim.http.script(marketURL("zh-CN"), {Seconds(0.1), body});
-        sim.http.script(marketURL("ja-JP"), {Seconds(0.2), std::nullopt, {0, ""},
-                                             Error{"QNetworkReply", 2, "Connection closed"}});
+        sim.http.script(
+            marketURL("ja-JP"),
+            {Seconds(0.2), std::nullopt, {0, ""}, Error{"QNetworkReply", 2, "Connection closed"}});
         sim.http.script(marketURL("en-CA"), {Seconds(0.3), answerWithURL("/good.jpg")});
         delegate.fetchLatestImageURL([&](std::optional<Url> url) {
             delivered.push_back(url ? std::optional(url->absoluteString()) : std::nullopt);
@@ -130,7 +133,8 @@ TEST_F(LookupTest, UnusableAnswersAreDroppedSilently) {
         EXPECT_TRUE(delivered.empty());
         EXPECT_TRUE(sim.log.lines().empty());
         sim.loop.runUntil(Seconds(10));
-        EXPECT_EQ(delivered, std::vector<std::optional<std::string>>{"https://www.bing.com/good.jpg"});
+        EXPECT_EQ(delivered,
+                  std::vector<std::optional<std::string>>{"https://www.bing.com/good.jpg"});
         EXPECT_EQ(sim.log.lines().size(), 1u);
     }
 }
@@ -138,11 +142,15 @@ TEST_F(LookupTest, UnusableAnswersAreDroppedSilently) {
 TEST_F(LookupTest, PidMarkerIsRemovedEverywhereAndOnlyInLowerCase) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {readFixture("relative-1080.json"),
-         "https://www.bing.com/th?id=OHR.UgandaGorilla_ZH-CN5826117482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
+         "https://www.bing.com/"
+         "th?id=OHR.UgandaGorilla_ZH-CN5826117482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
         {readFixture("uhd-pid-in-middle.json"),
-         "https://www.bing.com/th?id=OHR.ElephantGiving_JA-JP6387498046_UHD.jpg&rf=LaDigue_UHD.jpg&w=1920&h=1080&rs=1&c=4"},
+         "https://www.bing.com/"
+         "th?id=OHR.ElephantGiving_JA-JP6387498046_UHD.jpg&rf=LaDigue_UHD.jpg&w=1920&h=1080&rs=1&c="
+         "4"},
         {readFixture("with-market.json"),
-         "https://www.bing.com/th?id=OHR.AbuSimbel_EN-AU0072035482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
+         "https://www.bing.com/"
+         "th?id=OHR.AbuSimbel_EN-AU0072035482_1920x1080.jpg&rf=LaDigue_1920x1080.jpg"},
         {answerWithURL("/a.jpg&pid=hp&x=1&pid=hp"), "https://www.bing.com/a.jpg&x=1"},
         {answerWithURL("/a.jpg&PID=hp&pid=HP"), "https://www.bing.com/a.jpg&PID=hp&pid=HP"},
         // One pass: what only forms the marker once an occurrence is gone stays.
@@ -171,8 +179,9 @@ TEST_F(LookupTest, AnAnswerAfterTheDeadlineStillDeliversAfterTheEmptyResult) {
     EXPECT_EQ(calls[1].queue, Queue::Network);
     EXPECT_EQ(calls[1].at, 7.0);
     EXPECT_EQ(sim.log.lines(),
-              (std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil",
-                                        "✅ 全球优先：成功拉取 [en-US] 区域图 https://www.bing.com/late.jpg"}));
+              (std::vector<std::string>{
+                  "❌ 所有区域抓取超时，返回 nil",
+                  "✅ 全球优先：成功拉取 [en-US] 区域图 https://www.bing.com/late.jpg"}));
 }
 
 TEST_F(LookupTest, OverlappingLookupsHaveTheirOwnRequestsFlagsAndDeadlines) {

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "pipeline/wallpaper_store.h"
-#include "support/sim_platform.h"
 #include "shell/app_delegate.h"
+#include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {
@@ -27,7 +27,8 @@ protected:
         std::ofstream(file, std::ios::binary) << bytes;
         return file;
     }
-    void install(const std::string& bytes = jpegBytes(), const HttpResponse& response = kJpegResponse) {
+    void install(const std::string& bytes = jpegBytes(),
+                 const HttpResponse& response = kJpegResponse) {
         AppDelegate::handleDownloadedImage(sim.platform, download(bytes), response, std::nullopt);
     }
     // Entries created one after another, so that their creation times differ.
@@ -64,7 +65,8 @@ TEST_F(WallpaperStoreTest, FirstRunCreatesTheFoldersStoresAndInstalls) {
     ASSERT_EQ(names.size(), 1u);
     const std::string name = *names.begin();
     EXPECT_TRUE(std::regex_match(
-        name, std::regex("daylume-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.jpg")));
+        name,
+        std::regex("daylume-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.jpg")));
     EXPECT_EQ(name.size(), 48u);
     const fs::path stored = sim.imageFolder() / name;
     EXPECT_EQ(sim.desktop.pictures, std::vector<fs::path>{stored});
@@ -93,9 +95,9 @@ TEST_F(WallpaperStoreTest, KeepsTheThreeNewestPictures) {
 }
 
 TEST_F(WallpaperStoreTest, OnlyDaylumeJpgNamesCountAndOthersAreNeverTouched) {
-    const std::vector<std::string> strangers = {"Daylume-a.jpg", "daylume-b.JPG", "daylume-c.png",
-                                                "daylume-d",     "photo.jpg",     ".daylume-e.jpg",
-                                                "daylume-f.jpg.part"};
+    const std::vector<std::string> strangers = {
+        "Daylume-a.jpg", "daylume-b.JPG",  "daylume-c.png",     "daylume-d",
+        "photo.jpg",     ".daylume-e.jpg", "daylume-f.jpg.part"};
     create(strangers);
     // The two oldest pictures have the unusual names that still count.
     create({"daylume-.jpg", "daylume-a.b.jpg", "daylume-g.jpg", "daylume-h.jpg"});
@@ -157,7 +159,8 @@ TEST_F(WallpaperStoreTest, WithoutAMainScreenThePictureIsStoredButNotSet) {
     create({"daylume-1.jpg", "daylume-2.jpg", "daylume-3.jpg"});
     install();
 
-    EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"⚠️ 无法获取主屏幕，跳过设置壁纸"});
+    EXPECT_EQ(sim.log.lines(),
+              std::vector<std::string>{"⚠️ 无法获取主屏幕，跳过设置壁纸"});
     EXPECT_EQ(folder().size(), 3u);
     EXPECT_FALSE(folder().contains("daylume-1.jpg"));
     EXPECT_TRUE(sim.desktop.pictures.empty());
@@ -198,9 +201,11 @@ TEST_F(WallpaperStoreTest, AnythingButAPictureIsRejectedBeforeAnythingIsStored) 
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0],
               "❌ 设置桌面壁纸失败：Error Domain=Daylume Code=1 \"received no JPEG, PNG or WebP "
-              "picture: HTTP 404, text/html; charset=utf-8, " + std::to_string(page.size()) + " bytes\"");
+              "picture: HTTP 404, text/html; charset=utf-8, " +
+                  std::to_string(page.size()) + " bytes\"");
     EXPECT_TRUE(lines[1].starts_with("❌ 设置桌面壁纸失败：")) << lines[1];
-    EXPECT_TRUE(lines[2].find("HTTP 200, no content type, 0 bytes") != std::string::npos) << lines[2];
+    EXPECT_TRUE(lines[2].find("HTTP 200, no content type, 0 bytes") != std::string::npos)
+        << lines[2];
     EXPECT_EQ(folder(), before);
     EXPECT_TRUE(sim.desktop.pictures.empty());
 }
@@ -216,7 +221,8 @@ TEST_F(WallpaperStoreTest, PngAndWebpPicturesAreAccepted) {
         ASSERT_TRUE(image.save(&buffer, format));
         sim.log.clear();
         install(bytes.toStdString(), {200, "application/octet-stream"});
-        EXPECT_TRUE(sim.log.lines().back().starts_with("✅ 壁纸设置成功：")) << sim.log.lines().back();
+        EXPECT_TRUE(sim.log.lines().back().starts_with("✅ 壁纸设置成功："))
+            << sim.log.lines().back();
     }
 }
 
@@ -225,7 +231,8 @@ TEST(FileManagerTest, AFailedCopyLeavesNeitherAFileNorAPartialCopy) {
     FileManager files(temp.path());
     fs::create_directories(temp.path() / "source-is-a-folder");
     fs::create_directories(temp.path() / "target");
-    EXPECT_THROW(files.copyItem(temp.path() / "source-is-a-folder", temp.path() / "target" / "daylume-x.jpg"),
+    EXPECT_THROW(files.copyItem(temp.path() / "source-is-a-folder",
+                                temp.path() / "target" / "daylume-x.jpg"),
                  Failure);
     EXPECT_TRUE(fs::is_empty(temp.path() / "target"));
 

@@ -82,15 +82,16 @@ std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceO
 }
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
-    auto state = std::make_shared<LookupState>(std::move(completion), platform_.log, serviceOrigin_);
+    auto state =
+        std::make_shared<LookupState>(std::move(completion), platform_.log, serviceOrigin_);
     for (std::string_view market : marketCodes) {
-        const auto address = Url::parse(serviceOrigin_.absoluteString() + std::string(kArchivePath) +
-                                        std::string(market));
-        platform_.http.dataTask(*address, [state, market](std::optional<std::string> body,
-                                                          const HttpResponse&,
-                                                          std::optional<Error> error) {
-            state->handleMarketResponse(market, body, error);
-        });
+        const auto address = Url::parse(serviceOrigin_.absoluteString() +
+                                        std::string(kArchivePath) + std::string(market));
+        platform_.http.dataTask(
+            *address, [state, market](std::optional<std::string> body, const HttpResponse&,
+                                      std::optional<Error> error) {
+                state->handleMarketResponse(market, body, error);
+            });
     }
     platform_.mainLoop.asyncAfter(lookupTimeout, [state] { state->handleLookupTimeout(); });
 }

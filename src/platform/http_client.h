@@ -18,8 +18,8 @@ struct HttpResponse {
 
 // An HTTP status is no error: a body comes with any status. The error is a transport failure
 // (no connection, TLS, reset, ...), and then no body is given.
-using DataCompletion = std::function<void(std::optional<std::string> body,
-                                          const HttpResponse& response, std::optional<Error> error)>;
+using DataCompletion = std::function<void(
+    std::optional<std::string> body, const HttpResponse& response, std::optional<Error> error)>;
 using DownloadCompletion =
     std::function<void(std::optional<std::filesystem::path> file, const HttpResponse& response,
                        std::optional<Error> error)>;

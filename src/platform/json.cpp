@@ -21,14 +21,20 @@ std::optional<Json> Json::parse(std::string_view text) {
     const QJsonDocument document = QJsonDocument::fromJson(
         QByteArray::fromRawData(text.data(), qsizetype(text.size())), &error);
     if (error.error != QJsonParseError::NoError) return std::nullopt;
-    QJsonValue root = document.isObject() ? QJsonValue(document.object())
-                                          : QJsonValue(document.array());
+    QJsonValue root =
+        document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
     return Json(std::make_shared<const Value>(Value{std::move(root)}));
 }
 
-bool Json::isObject() const { return value_->value.isObject(); }
-bool Json::isArray() const { return value_->value.isArray(); }
-bool Json::isString() const { return value_->value.isString(); }
+bool Json::isObject() const {
+    return value_->value.isObject();
+}
+bool Json::isArray() const {
+    return value_->value.isArray();
+}
+bool Json::isString() const {
+    return value_->value.isString();
+}
 
 std::optional<Json> Json::member(std::string_view key) const {
     const QJsonObject object = value_->value.toObject();
@@ -37,12 +43,16 @@ std::optional<Json> Json::member(std::string_view key) const {
     return Json(std::make_shared<const Value>(Value{it.value()}));
 }
 
-std::size_t Json::size() const { return std::size_t(value_->value.toArray().size()); }
+std::size_t Json::size() const {
+    return std::size_t(value_->value.toArray().size());
+}
 
 Json Json::at(std::size_t index) const {
     return Json(std::make_shared<const Value>(Value{value_->value.toArray().at(qsizetype(index))}));
 }
 
-std::string Json::string() const { return value_->value.toString().toStdString(); }
+std::string Json::string() const {
+    return value_->value.toString().toStdString();
+}
 
 }  // namespace daylume

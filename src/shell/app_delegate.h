@@ -31,8 +31,7 @@ public:
 
     // ---- Wallpaper store and install (pipeline/wallpaper_store.cpp)
     // Run on the download queue; they touch no state of the delegate.
-    static void handleDownloadedImage(Platform& platform,
-                                      std::optional<std::filesystem::path> file,
+    static void handleDownloadedImage(Platform& platform, std::optional<std::filesystem::path> file,
                                       const HttpResponse& response, std::optional<Error> error);
     static void installWallpaper(Platform& platform, const std::filesystem::path& file,
                                  const HttpResponse& response);

@@ -7,8 +7,8 @@ namespace daylume::test {
 
 inline std::string marketURL(std::string_view market,
                              std::string_view origin = "https://www.bing.com") {
-    return std::string(origin) + "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=" +
-           std::string(market);
+    return std::string(origin) +
+           "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=" + std::string(market);
 }
 
 // An answer of the usual shape whose first image has this "url".

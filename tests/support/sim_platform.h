@@ -62,7 +62,9 @@ public:
         : loop_(loop), tempDir_(std::move(tempDir)) {}
 
     // Every later request for `url` gets this answer; for downloads the body becomes the file.
-    void script(const std::string& url, ScriptedAnswer answer) { answers_[url] = std::move(answer); }
+    void script(const std::string& url, ScriptedAnswer answer) {
+        answers_[url] = std::move(answer);
+    }
 
     struct Request {
         std::string url;

@@ -25,7 +25,9 @@ struct GRef {
     }
 };
 
-void unrefObject(GSettings* settings) { g_object_unref(settings); }
+void unrefObject(GSettings* settings) {
+    g_object_unref(settings);
+}
 
 class UnsupportedDesktop final : public DesktopBackend {
 public:
@@ -46,14 +48,18 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
             return std::make_unique<GSettingsBackground>(
                 "GNOME", "org.gnome.desktop.background",
                 std::vector<std::string>{"picture-uri", "picture-uri-dark"}, true);
-        case DesktopSession::X11: return std::make_unique<X11RootBackground>();
-        default: return std::make_unique<UnsupportedDesktop>(session);
+        case DesktopSession::X11:
+            return std::make_unique<X11RootBackground>();
+        default:
+            return std::make_unique<UnsupportedDesktop>(session);
     }
 }
 
 GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema,
                                          std::vector<std::string> keys, bool asUri)
-    : desktop_(std::move(desktop)), schema_(std::move(schema)), keys_(std::move(keys)),
+    : desktop_(std::move(desktop)),
+      schema_(std::move(schema)),
+      keys_(std::move(keys)),
       asUri_(asUri) {}
 
 void GSettingsBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
@@ -77,8 +83,7 @@ void GSettingsBackground::setPicture(const std::filesystem::path& picture, const
         value = uri;
         g_free(uri);
     }
-    GRef<GSettings, unrefObject> settings{
-        g_settings_new_full(schema.p, nullptr, nullptr)};
+    GRef<GSettings, unrefObject> settings{g_settings_new_full(schema.p, nullptr, nullptr)};
     for (const std::string& key : keys_) {
         if (!g_settings_schema_has_key(schema.p, key.c_str())) continue;
         if (!g_settings_set_string(settings.p, key.c_str(), value.c_str()))

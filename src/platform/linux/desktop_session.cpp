@@ -18,14 +18,22 @@ std::string lower(std::string_view text) {
 
 std::optional<DesktopSession> sessionNamed(std::string_view name) {
     static constexpr std::array<std::pair<std::string_view, DesktopSession>, 17> names{{
-        {"gnome", DesktopSession::Gnome},        {"gnome-classic", DesktopSession::Gnome},
-        {"gnome-flashback", DesktopSession::Gnome}, {"ubuntu", DesktopSession::Gnome},
-        {"unity", DesktopSession::Gnome},        {"budgie", DesktopSession::Gnome},
-        {"budgie-desktop", DesktopSession::Gnome}, {"pantheon", DesktopSession::Gnome},
-        {"x-cinnamon", DesktopSession::Cinnamon}, {"cinnamon", DesktopSession::Cinnamon},
-        {"mate", DesktopSession::Mate},          {"kde", DesktopSession::Kde},
-        {"plasma", DesktopSession::Kde},         {"xfce", DesktopSession::Xfce},
-        {"lxqt", DesktopSession::Lxqt},          {"sway", DesktopSession::Sway},
+        {"gnome", DesktopSession::Gnome},
+        {"gnome-classic", DesktopSession::Gnome},
+        {"gnome-flashback", DesktopSession::Gnome},
+        {"ubuntu", DesktopSession::Gnome},
+        {"unity", DesktopSession::Gnome},
+        {"budgie", DesktopSession::Gnome},
+        {"budgie-desktop", DesktopSession::Gnome},
+        {"pantheon", DesktopSession::Gnome},
+        {"x-cinnamon", DesktopSession::Cinnamon},
+        {"cinnamon", DesktopSession::Cinnamon},
+        {"mate", DesktopSession::Mate},
+        {"kde", DesktopSession::Kde},
+        {"plasma", DesktopSession::Kde},
+        {"xfce", DesktopSession::Xfce},
+        {"lxqt", DesktopSession::Lxqt},
+        {"sway", DesktopSession::Sway},
         {"hyprland", DesktopSession::Hyprland},
     }};
     const std::string key = lower(name);
@@ -71,17 +79,28 @@ DesktopSession detectDesktopSession(const Environment& env) {
 
 std::string_view displayName(DesktopSession session) {
     switch (session) {
-        case DesktopSession::Gnome: return "GNOME";
-        case DesktopSession::Cinnamon: return "Cinnamon";
-        case DesktopSession::Mate: return "MATE";
-        case DesktopSession::Kde: return "KDE Plasma";
-        case DesktopSession::Xfce: return "XFCE";
-        case DesktopSession::Lxqt: return "LXQt";
-        case DesktopSession::Sway: return "sway";
-        case DesktopSession::Hyprland: return "Hyprland";
-        case DesktopSession::X11: return "X11";
-        case DesktopSession::Portal: return "desktop portal";
-        case DesktopSession::Unknown: break;
+        case DesktopSession::Gnome:
+            return "GNOME";
+        case DesktopSession::Cinnamon:
+            return "Cinnamon";
+        case DesktopSession::Mate:
+            return "MATE";
+        case DesktopSession::Kde:
+            return "KDE Plasma";
+        case DesktopSession::Xfce:
+            return "XFCE";
+        case DesktopSession::Lxqt:
+            return "LXQt";
+        case DesktopSession::Sway:
+            return "sway";
+        case DesktopSession::Hyprland:
+            return "Hyprland";
+        case DesktopSession::X11:
+            return "X11";
+        case DesktopSession::Portal:
+            return "desktop portal";
+        case DesktopSession::Unknown:
+            break;
     }
     return "unknown desktop";
 }

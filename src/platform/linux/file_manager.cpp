@@ -21,9 +21,9 @@ namespace {
 }
 
 std::chrono::system_clock::time_point toTimePoint(const statx_timestamp& t) {
-    return std::chrono::system_clock::time_point(std::chrono::duration_cast<
-                                                 std::chrono::system_clock::duration>(
-        std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec)));
 }
 
 std::optional<std::chrono::system_clock::time_point> creationDate(const fs::path& path) {

@@ -5,8 +5,7 @@
 
 namespace daylume {
 
-LinuxDesktop::LinuxDesktop(std::unique_ptr<DesktopBackend> backend)
-    : backend_(std::move(backend)) {
+LinuxDesktop::LinuxDesktop(std::unique_ptr<DesktopBackend> backend) : backend_(std::move(backend)) {
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         QObject::connect(app, &QGuiApplication::primaryScreenChanged, &watcher_,
                          [this] { updateMainScreen(); });

@@ -22,7 +22,8 @@ std::optional<Error> transportError(const QNetworkReply& reply) {
     const QNetworkReply::NetworkError code = reply.error();
     if (code == QNetworkReply::NoError) return std::nullopt;
     const bool statusError =
-        (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
+        (code >= QNetworkReply::ContentAccessDenied &&
+         code <= QNetworkReply::UnknownContentError) ||
         code == QNetworkReply::ProtocolInvalidOperationError ||
         (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
     if (statusError && responseOf(reply).status >= 400) return std::nullopt;
@@ -85,7 +86,8 @@ void QtHttpClient::downloadTask(const Url& url, DownloadCompletion completion) {
         std::optional<Error> error;  // the body could not be kept
 
         void fail() {
-            if (!error) error = Error{"QFileDevice", long(file.error()), file.errorString().toStdString()};
+            if (!error)
+                error = Error{"QFileDevice", long(file.error()), file.errorString().toStdString()};
         }
     };
     auto download = std::make_shared<Download>();
@@ -101,25 +103,23 @@ void QtHttpClient::downloadTask(const Url& url, DownloadCompletion completion) {
         }
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, writeAvailable);
-    QObject::connect(reply, &QNetworkReply::finished, reply,
-                     [this, reply, download, writeAvailable, completion = std::move(completion)] {
-                         reply->deleteLater();
-                         writeAvailable();
-                         if (!download->error && !download->file.flush()) download->fail();
-                         std::optional<Error> error = download->error;
-                         if (!error) error = transportError(*reply);
-                         download->file.close();
-                         // From here the worker owns the file and removes it when done with it,
-                         // also when the task is dropped unrun at exit.
-                         download->file.setAutoRemove(false);
-                         auto file = std::make_shared<TemporaryPath>(
-                             download->file.fileName().toStdString());
-                         downloadQueue_.async([file, response = responseOf(*reply), error,
-                                               completion] {
-                             completion(error ? std::nullopt : std::optional(file->path), response,
-                                        error);
-                         });
-                     });
+    QObject::connect(
+        reply, &QNetworkReply::finished, reply,
+        [this, reply, download, writeAvailable, completion = std::move(completion)] {
+            reply->deleteLater();
+            writeAvailable();
+            if (!download->error && !download->file.flush()) download->fail();
+            std::optional<Error> error = download->error;
+            if (!error) error = transportError(*reply);
+            download->file.close();
+            // From here the worker owns the file and removes it when done with it,
+            // also when the task is dropped unrun at exit.
+            download->file.setAutoRemove(false);
+            auto file = std::make_shared<TemporaryPath>(download->file.fileName().toStdString());
+            downloadQueue_.async([file, response = responseOf(*reply), error, completion] {
+                completion(error ? std::nullopt : std::optional(file->path), response, error);
+            });
+        });
 }
 
 }  // namespace daylume

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QNetworkAccessManager>
 #include <QHash>
+#include <QNetworkAccessManager>
 
 #include "platform/http_client.h"
 #include "platform/linux/serial_queue.h"
