@@ -10,6 +10,9 @@
 namespace daylume {
 
 inline constexpr std::string_view kServiceOrigin = "https://www.bing.com";
+inline constexpr Seconds kHourlyInterval{3600.0};
+// The next-day timer fires this long after 00:00:00 UTC.
+inline constexpr Seconds kAfterMidnight{1.0};
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.
@@ -17,6 +20,20 @@ class AppDelegate {
 public:
     // `serviceOrigin` is the image service, scheme and host; tests point it at a stand-in.
     explicit AppDelegate(Platform& platform, std::string_view serviceOrigin = kServiceOrigin);
+
+    // ---- Check timers (triggers/check_timers.cpp)
+    void startHourlyTimer();
+    // The hourly timer's memory of the last address it acted on, shared by its ticks.
+    using LastSeenURL = std::shared_ptr<std::optional<std::string>>;
+    void runHourlyCheck(const std::shared_ptr<Timer>& fired, const LastSeenURL& lastSeenURLString);
+    void handleHourlyResult(std::optional<Url> url, const LastSeenURL& lastSeenURLString,
+                            const std::shared_ptr<Timer>& fired);
+    void scheduleNextDayTimer();
+
+    // ---- Launch and wake checks (triggers/launch_wake_checks.cpp)
+    void runLaunchCheck();
+    void tryFetchAfterWake();
+    void handleWakeResult(std::optional<Url> url);
 
     // ---- Update coordinator (pipeline/update_coordinator.cpp)
     void refreshWallpaper();
@@ -38,6 +55,8 @@ public:
 
     // The address of the image whose download was started most recently; never cleared.
     std::optional<Url> currentImageURL;
+    // The armed check timer, hourly or next-day; invalidated before it is replaced.
+    std::shared_ptr<Timer> timer;
 
 private:
     // Wraps a result handler so that it runs on the main thread whatever thread delivers.

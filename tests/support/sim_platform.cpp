@@ -29,11 +29,67 @@ void SimLoop::runUntil(Seconds time) {
     now_ = time;
 }
 
+namespace {
+
+// Fires from the loop; a repeating timer is rescheduled from its due time, not from when its
+// block returned.
+class SimTimer final : public Timer, public std::enable_shared_from_this<SimTimer> {
+public:
+    SimTimer(SimLoop& loop, Seconds interval, bool repeats, TimerBlock block)
+        : loop_(loop), interval_(interval), repeats_(repeats), block_(std::move(block)) {}
+
+    void arm(Seconds delay) {
+        loop_.asyncAfter(delay, [self = shared_from_this()] { self->fire(); });
+    }
+    void invalidate() override { valid_ = false; }
+    bool isValid() const override { return valid_; }
+
+private:
+    void fire() {
+        if (!valid_) return;
+        if (repeats_)
+            arm(interval_);
+        else
+            valid_ = false;
+        block_(shared_from_this());
+    }
+
+    SimLoop& loop_;
+    Seconds interval_;
+    bool repeats_;
+    TimerBlock block_;
+    bool valid_ = true;
+};
+
+}  // namespace
+
+std::shared_ptr<Timer> SimLoop::scheduledTimer(Seconds interval, bool repeats, TimerBlock block) {
+    auto timer = std::make_shared<SimTimer>(*this, interval, repeats, std::move(block));
+    timer->arm(interval);
+    timers_.push_back(timer);
+    scheduled_.push_back({now_, interval, repeats});
+    return timer;
+}
+
+int SimLoop::armedTimers() const {
+    int armed = 0;
+    for (const auto& weak : timers_)
+        if (const auto timer = weak.lock(); timer && timer->isValid()) ++armed;
+    return armed;
+}
+
+std::optional<ScriptedAnswer> SimHttp::nextAnswer(const std::string& url) {
+    const auto it = answers_.find(url);
+    if (it == answers_.end() || it->second.answers.empty()) return std::nullopt;
+    Script& script = it->second;
+    return script.answers[std::min(script.used++, script.answers.size() - 1)];
+}
+
 void SimHttp::dataTask(const Url& url, DataCompletion completion) {
     requests_.push_back({url.absoluteString(), loop_.now(), false, loop_.currentQueue()});
-    const auto it = answers_.find(url.absoluteString());
-    if (it == answers_.end()) return;
-    const ScriptedAnswer answer = it->second;
+    const auto scripted = nextAnswer(url.absoluteString());
+    if (!scripted) return;
+    const ScriptedAnswer answer = *scripted;
     loop_.scheduleNetwork(answer.delay, [answer, completion = std::move(completion)] {
         completion(answer.error ? std::nullopt : answer.body, answer.response, answer.error);
     });
@@ -41,9 +97,9 @@ void SimHttp::dataTask(const Url& url, DataCompletion completion) {
 
 void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
     requests_.push_back({url.absoluteString(), loop_.now(), true, loop_.currentQueue()});
-    const auto it = answers_.find(url.absoluteString());
-    if (it == answers_.end()) return;
-    const ScriptedAnswer answer = it->second;
+    const auto scripted = nextAnswer(url.absoluteString());
+    if (!scripted) return;
+    const ScriptedAnswer answer = *scripted;
     const fs::path file = tempDir_ / ("download-" + std::to_string(++downloads_));
     loop_.scheduleNetwork(answer.delay, [answer, file, completion = std::move(completion)] {
         std::optional<fs::path> delivered;

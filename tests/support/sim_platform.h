@@ -26,6 +26,22 @@ public:
         schedule(now_ + delay, Queue::Network, std::move(task));
     }
 
+    std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats,
+                                          TimerBlock block) override;
+    // The virtual wall clock: `startDate` when the virtual clock reads 0.
+    Date currentDate() const override {
+        return startDate + std::chrono::duration_cast<Date::duration>(now_);
+    }
+    Date startDate = std::chrono::sys_days(std::chrono::year(2026) / 12 / 6);
+    // Timers that are valid and will fire.
+    int armedTimers() const;
+    struct ScheduledTimer {
+        Seconds at;
+        Seconds interval;
+        bool repeats;
+    };
+    const std::vector<ScheduledTimer>& scheduledTimers() const { return scheduled_; }
+
     Seconds now() const { return now_; }
     // Runs every task due up to and including `time`, then leaves the clock there.
     void runUntil(Seconds time);
@@ -44,6 +60,8 @@ private:
     // Keyed by (due time in microseconds, sequence number).
     std::map<std::pair<long long, long long>, Entry> tasks_;
     long long sequence_ = 0;
+    std::vector<std::weak_ptr<Timer>> timers_;
+    std::vector<ScheduledTimer> scheduled_;
     Seconds now_{0};
     Queue current_ = Queue::None;
 };
@@ -63,7 +81,11 @@ public:
 
     // Every later request for `url` gets this answer; for downloads the body becomes the file.
     void script(const std::string& url, ScriptedAnswer answer) {
-        answers_[url] = std::move(answer);
+        script(url, std::vector{std::move(answer)});
+    }
+    // Later requests for `url` get these answers in turn; the last one repeats.
+    void script(const std::string& url, std::vector<ScriptedAnswer> answers) {
+        answers_[url] = {std::move(answers), 0};
     }
 
     struct Request {
@@ -80,7 +102,13 @@ public:
 private:
     SimLoop& loop_;
     std::filesystem::path tempDir_;
-    std::map<std::string, ScriptedAnswer> answers_;
+    std::optional<ScriptedAnswer> nextAnswer(const std::string& url);
+
+    struct Script {
+        std::vector<ScriptedAnswer> answers;
+        std::size_t used;
+    };
+    std::map<std::string, Script> answers_;
     std::vector<Request> requests_;
     int downloads_ = 0;
 };

@@ -1,0 +1,52 @@
+#include <chrono>
+
+#include "shell/app_delegate.h"
+
+namespace daylume {
+
+void AppDelegate::startHourlyTimer() {
+    auto lastSeenURLString = std::make_shared<std::optional<std::string>>();
+    if (timer) timer->invalidate();
+    timer = platform_.mainLoop.scheduledTimer(
+        kHourlyInterval, true, [this, lastSeenURLString](const std::shared_ptr<Timer>& fired) {
+            runHourlyCheck(fired, lastSeenURLString);
+        });
+}
+
+void AppDelegate::runHourlyCheck(const std::shared_ptr<Timer>& fired,
+                                 const LastSeenURL& lastSeenURLString) {
+    platform_.log.line("🔁 每小时检查 Bing 是否有新图");
+    fetchLatestImageURL(onMainThread([this, fired, lastSeenURLString](std::optional<Url> url) {
+        handleHourlyResult(std::move(url), lastSeenURLString, fired);
+    }));
+}
+
+void AppDelegate::handleHourlyResult(std::optional<Url> url, const LastSeenURL& lastSeenURLString,
+                                     const std::shared_ptr<Timer>& fired) {
+    if (!url) {
+        platform_.log.line("❌ 无法获取 Bing 图片");
+        return;
+    }
+    if (*lastSeenURLString == url->absoluteString()) return;
+    *lastSeenURLString = url->absoluteString();
+    currentImageURL = url;
+    startImageDownload(*url);
+    platform_.log.line("✅ 成功拉取并设置新壁纸");
+    // Today's picture is taken: wait for tomorrow's.
+    fired->invalidate();
+    scheduleNextDayTimer();
+}
+
+void AppDelegate::scheduleNextDayTimer() {
+    using namespace std::chrono;
+    // System time counts UTC days, whatever the machine's time zone: the next midnight is the
+    // first instant strictly after now that starts a day, a whole day away at midnight itself.
+    const Date now = platform_.mainLoop.currentDate();
+    const Date nextMidnight = floor<days>(now) + days(1);
+    const Seconds interval = duration_cast<Seconds>(nextMidnight - now) + kAfterMidnight;
+    if (timer) timer->invalidate();
+    timer = platform_.mainLoop.scheduledTimer(
+        interval, false, [this](const std::shared_ptr<Timer>&) { startHourlyTimer(); });
+}
+
+}  // namespace daylume

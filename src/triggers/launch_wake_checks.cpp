@@ -1,0 +1,31 @@
+#include "shell/app_delegate.h"
+
+namespace daylume {
+
+void AppDelegate::runLaunchCheck() {
+    platform_.log.line("🕔 启动后静默补偿检查开始");
+    refreshWallpaper();
+    startHourlyTimer();
+    tryFetchAfterWake();
+}
+
+void AppDelegate::tryFetchAfterWake() {
+    platform_.log.line("💡 唤醒或激活后尝试补偿拉取新图");
+    fetchLatestImageURL(onMainThread([this](std::optional<Url> url) { handleWakeResult(url); }));
+}
+
+void AppDelegate::handleWakeResult(std::optional<Url> url) {
+    if (!url) {
+        platform_.log.line("❌ 唤醒后无新图");
+        return;
+    }
+    if (currentImageURL && *currentImageURL == *url) {
+        platform_.log.line("ℹ️ 唤醒后图未变，无需刷新");
+        return;
+    }
+    platform_.log.line("✅ 唤醒后检测到新图，开始更新");
+    currentImageURL = url;
+    startImageDownload(*url);
+}
+
+}  // namespace daylume

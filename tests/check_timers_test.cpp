@@ -1,0 +1,160 @@
+// The hourly and next-day timers on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "shell/app_delegate.h"
+#include "support/lookup_helpers.h"
+#include "support/sim_platform.h"
+
+namespace daylume::test {
+namespace {
+
+using namespace std::chrono;
+
+const std::string kImageA = "https://www.bing.com/th?id=OHR.A_1920x1080.jpg";
+const std::string kImageB = "https://www.bing.com/th?id=OHR.B_1920x1080.jpg";
+
+Date utc(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+    return sys_days(year(y) / mo / d) + hours(h) + minutes(mi) + seconds(s);
+}
+
+class CheckTimersTest : public ::testing::Test {
+protected:
+    void answerEveryHour(const std::string& image) {
+        sim.http.script(marketURL("en-GB"), {Seconds(0), answerWithURL(image.substr(20))});
+        sim.http.script(image, {Seconds(0.5), jpegBytes(), {200, "image/jpeg"}});
+    }
+    std::vector<double> downloadTimes() const {
+        std::vector<double> times;
+        for (const auto& request : sim.http.requests())
+            if (request.download) times.push_back(request.at.count());
+        return times;
+    }
+    double lastTimerInterval() const { return sim.loop.scheduledTimers().back().interval.count(); }
+
+    SimPlatform sim;
+    AppDelegate delegate{sim.platform};
+};
+
+TEST_F(CheckTimersTest, TheFirstHourlyCheckComesExactlyOneHourAfterArming) {
+    delegate.startHourlyTimer();
+    sim.loop.runUntil(Seconds(3599.999));
+    EXPECT_TRUE(sim.log.lines().empty());
+    EXPECT_TRUE(sim.http.requests().empty());
+    sim.loop.runUntil(Seconds(3600));
+    EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图"});
+    EXPECT_EQ(sim.http.requests().size(), 8u);
+}
+
+TEST_F(CheckTimersTest, ACheckThatFindsNothingKeepsTheHourlyTimer) {
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(3600 + 10));
+    EXPECT_EQ(sim.log.lines(),
+              (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图",
+                                        "❌ 所有区域抓取超时，返回 nil", "❌ 无法获取 Bing 图片"}));
+    EXPECT_EQ(delegate.timer, hourly);
+    EXPECT_TRUE(hourly->isValid());
+    sim.loop.runUntil(Seconds(7200));
+    EXPECT_EQ(sim.log.lines().back(), "🔁 每小时检查 Bing 是否有新图");
+}
+
+TEST_F(CheckTimersTest, ANewImageHandsOverToTheTimerOneSecondPastMidnightUtc) {
+    // The worked example: a new image taken at 05:04:25 UTC waits 18 h 55 min 36 s.
+    sim.loop.startDate = utc(2026, 12, 6, 4, 4, 25);
+    answerEveryHour(kImageA);
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(3600));
+
+    EXPECT_EQ(sim.log.lines(),
+              (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图",
+                                        "✅ 全球优先：成功拉取 [en-GB] 区域图 " + kImageA,
+                                        "✅ 成功拉取并设置新壁纸"}));
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImageA);
+    EXPECT_FALSE(hourly->isValid());
+    EXPECT_EQ(lastTimerInterval(), 68136);
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+
+    // At 00:00:01 UTC a fresh hourly timer starts, with an empty memory: its first check
+    // installs the same picture again.
+    const double restart = 3600 + 68136;
+    sim.loop.runUntil(Seconds(restart - 0.001));
+    EXPECT_EQ(sim.loop.scheduledTimers().size(), 2u);
+    sim.loop.runUntil(Seconds(restart));
+    ASSERT_EQ(sim.loop.scheduledTimers().size(), 3u);
+    EXPECT_EQ(sim.loop.currentDate(), utc(2026, 12, 7, 0, 0, 1));
+    EXPECT_TRUE(sim.loop.scheduledTimers().back().repeats);
+    sim.loop.runUntil(Seconds(restart + 3601));
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{3600, restart + 3600}));
+}
+
+TEST_F(CheckTimersTest, TheNextDayIntervalIsCountedInUtcWhateverTheLocalZone) {
+    const std::vector<std::pair<Date, double>> cases = {
+        {utc(2026, 12, 6, 5, 4, 25), 68136},
+        {utc(2026, 12, 6, 0, 0, 0), 86401},  // exactly midnight: the next one
+        {utc(2026, 12, 6, 23, 59, 59), 2},
+        {utc(2027, 3, 14, 6, 30, 0), 63001},  // New York changes to summer time that day
+    };
+    for (const char* zone : {"UTC", "America/New_York", "Asia/Shanghai"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        for (const auto& [date, interval] : cases) {
+            SCOPED_TRACE(std::string(zone) + " " + std::to_string(interval));
+            SimPlatform sim;
+            AppDelegate delegate(sim.platform);
+            sim.loop.startDate = date;
+            delegate.scheduleNextDayTimer();
+            EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), interval);
+            EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
+        }
+    }
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(CheckTimersTest, ARepeatedAddressIsIgnoredAndALateDifferentOneInstallsAgain) {
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    const auto memory = std::make_shared<std::optional<std::string>>();
+    sim.loop.runUntil(Seconds(3600));
+    sim.log.clear();
+
+    delegate.handleHourlyResult(Url::parse(kImageA), memory, hourly);
+    const auto firstNextDay = delegate.timer;
+    EXPECT_NE(firstNextDay, hourly);
+    EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"✅ 成功拉取并设置新壁纸"});
+
+    delegate.handleHourlyResult(Url::parse(kImageA), memory, hourly);
+    EXPECT_EQ(sim.log.lines().size(), 1u);
+    EXPECT_EQ(delegate.timer, firstNextDay);
+
+    delegate.handleHourlyResult(Url::parse(kImageB), memory, hourly);
+    EXPECT_EQ(sim.log.lines().size(), 2u);
+    EXPECT_NE(delegate.timer, firstNextDay);
+    EXPECT_FALSE(firstNextDay->isValid());
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImageB);
+    const auto downloads = sim.http.requests();
+    EXPECT_EQ(std::count_if(downloads.begin(), downloads.end(), [](auto& r) { return r.download; }),
+              2);
+}
+
+TEST_F(CheckTimersTest, ThreeDaysOfHandOverInstallOncePerDay) {
+    sim.loop.startDate = utc(2026, 12, 6, 10, 0, 0);
+    answerEveryHour(kImageA);
+    delegate.startHourlyTimer();
+    // Until 00:30 UTC on the third day after.
+    sim.loop.runUntil(Seconds(14 * 3600 + 2 * 86400 + 1800));
+
+    const double day1 = 3600;                  // 11:00:00 on the 6th
+    const double day2 = 14 * 3600 + 1 + 3600;  // 01:00:01 on the 7th
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{day1, day2, day2 + 86400}));
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+    EXPECT_TRUE(delegate.timer->isValid());
+}
+
+}  // namespace
+}  // namespace daylume::test

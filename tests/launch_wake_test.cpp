@@ -1,0 +1,114 @@
+// The launch check and the wake check on the simulated platform.
+#include <gtest/gtest.h>
+
+#include "shell/app_delegate.h"
+#include "support/lookup_helpers.h"
+#include "support/sim_platform.h"
+
+namespace daylume::test {
+namespace {
+
+const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
+
+class LaunchWakeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim.http.script(kImage, {Seconds(0.5), jpegBytes(), {200, "image/jpeg"}});
+    }
+    ScriptedAnswer today(double delay) const {
+        return {Seconds(delay), answerWithURL(kImage.substr(20))};
+    }
+    int downloads() const {
+        int count = 0;
+        for (const auto& request : sim.http.requests()) count += request.download;
+        return count;
+    }
+    std::vector<std::string> linesAfter(std::size_t first) const {
+        const auto lines = sim.log.lines();
+        return {lines.begin() + std::ptrdiff_t(std::min(first, lines.size())), lines.end()};
+    }
+
+    SimPlatform sim;
+    AppDelegate delegate{sim.platform};
+};
+
+TEST_F(LaunchWakeTest, TheLaunchCheckAnnouncesBothChecksBeforeAnyResult) {
+    sim.http.script(marketURL("zh-CN"), today(0));
+    delegate.runLaunchCheck();
+    EXPECT_EQ(sim.log.lines(), (std::vector<std::string>{"🕔 启动后静默补偿检查开始",
+                                                         "💡 唤醒或激活后尝试补偿拉取新图"}));
+    EXPECT_EQ(sim.http.requests().size(), 16u);
+    ASSERT_TRUE(delegate.timer);
+    EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), 3600.0);
+    EXPECT_TRUE(sim.loop.scheduledTimers().back().repeats);
+}
+
+TEST_F(LaunchWakeTest, RefreshResultFirstMakesTheWakeCheckFindNothingNew) {
+    sim.http.script(marketURL("zh-CN"), today(0.2));
+    delegate.runLaunchCheck();
+    sim.loop.runUntil(Seconds(10));
+
+    EXPECT_EQ(linesAfter(2),
+              (std::vector<std::string>{"✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage,
+                                        "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage,
+                                        "ℹ️ 唤醒后图未变，无需刷新",
+                                        "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string()}));
+    EXPECT_EQ(downloads(), 1);
+}
+
+TEST_F(LaunchWakeTest, WakeResultFirstCountsAsNewAndTheRefreshDownloadsAgain) {
+    // The refresh lookup's answer (the first request) is slower than the wake lookup's.
+    sim.http.script(marketURL("zh-CN"), std::vector{today(2.0), today(1.0)});
+    delegate.runLaunchCheck();
+    sim.loop.runUntil(Seconds(10));
+
+    const auto lines = linesAfter(2);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "✅ 唤醒后检测到新图，开始更新");
+    EXPECT_EQ(downloads(), 2);
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+}
+
+TEST_F(LaunchWakeTest, ActivationsInQuickSuccessionEachLookUp) {
+    sim.http.script(marketURL("en-US"), today(0.3));
+    delegate.currentImageURL = Url::parse(kImage);
+    for (int i = 0; i < 3; ++i) {
+        delegate.tryFetchAfterWake();
+        sim.loop.runFor(Seconds(0.1));
+    }
+    sim.loop.runUntil(Seconds(10));
+
+    EXPECT_EQ(sim.http.requests().size(), 24u);
+    const auto lines = sim.log.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "💡 唤醒或激活后尝试补偿拉取新图"), 3);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "ℹ️ 唤醒后图未变，无需刷新"),
+              3);
+    EXPECT_EQ(downloads(), 0);
+}
+
+TEST_F(LaunchWakeTest, AWakeCheckThatFindsNothingPrintsOneLineAndChangesNothing) {
+    delegate.currentImageURL = Url::parse(kImage);
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(60));
+    EXPECT_EQ(sim.log.lines(),
+              (std::vector<std::string>{"💡 唤醒或激活后尝试补偿拉取新图",
+                                        "❌ 所有区域抓取超时，返回 nil", "❌ 唤醒后无新图"}));
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
+}
+
+TEST_F(LaunchWakeTest, AWakeCheckRestartsNoTimer) {
+    sim.http.script(marketURL("fr-FR"), today(0.1));
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(1000));
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(2000));
+
+    EXPECT_EQ(downloads(), 1);
+    EXPECT_EQ(delegate.timer, hourly);
+    EXPECT_TRUE(hourly->isValid());
+    EXPECT_EQ(sim.loop.scheduledTimers().size(), 1u);
+}
+
+}  // namespace
+}  // namespace daylume::test
