@@ -39,10 +39,11 @@ int main(int argc, char* argv[]) {
 
     QtMainLoop loop;
     QtHttpClient http;
-    FileManager files(folder.path());
-    RecordingDesktop desktop;
-    CapturedLog log;
-    Platform platform{loop, http, files, desktop, log};
+    SimPlatform sim;  // everything but the loop and the client
+    Platform platform{loop,       http,
+                      sim.files,  sim.desktop,
+                      sim.log,    sim.application,
+                      sim.bundle, sim.notifications};
     AppDelegate delegate(platform, stub.origin().toStdString());
     const Url marketUrl = *Url::parse(stub.origin().toStdString() +
                                       "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=de-DE");

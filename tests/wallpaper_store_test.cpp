@@ -144,7 +144,8 @@ TEST_F(WallpaperStoreTest, ADataDirectoryThatCannotBeMadeFailsTheInstall) {
     SimPlatform blocked;
     std::ofstream(blocked.temp.path() / "file") << "x";
     FileManager files(blocked.temp.path() / "file" / "share");
-    Platform platform{blocked.loop, blocked.http, files, blocked.desktop, blocked.log};
+    Platform platform{blocked.loop, blocked.http,        files,          blocked.desktop,
+                      blocked.log,  blocked.application, blocked.bundle, blocked.notifications};
     const fs::path file = blocked.temp.path() / "download";
     std::ofstream(file, std::ios::binary) << jpegBytes();
     AppDelegate::handleDownloadedImage(platform, file, kJpegResponse, std::nullopt);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/file_manager.h"
 #include "platform/http_client.h"
@@ -16,6 +17,9 @@ struct Platform {
     FileManager& files;
     Desktop& desktop;
     Log& log;
+    Application& application;
+    Bundle& bundle;
+    Notifications& notifications;
 };
 
 }  // namespace daylume

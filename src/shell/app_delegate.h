@@ -13,6 +13,8 @@ inline constexpr std::string_view kServiceOrigin = "https://www.bing.com";
 inline constexpr Seconds kHourlyInterval{3600.0};
 // The next-day timer fires this long after 00:00:00 UTC.
 inline constexpr Seconds kAfterMidnight{1.0};
+inline constexpr Seconds kStatusItemSetupDelay{3.0};
+inline constexpr Seconds kLaunchCheckDelay{5.0};
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.
@@ -20,6 +22,19 @@ class AppDelegate {
 public:
     // `serviceOrigin` is the image service, scheme and host; tests point it at a stand-in.
     explicit AppDelegate(Platform& platform, std::string_view serviceOrigin = kServiceOrigin);
+
+    // ---- Life cycle (shell/app_lifecycle.cpp)
+    void applicationDidFinishLaunching();
+    void scheduleStatusItemSetup();
+    void applicationWillTerminate();
+
+    // ---- Tray icon, menu and observers (shell/status_menu.cpp)
+    void setupStatusItem();
+
+    // ---- Dialogs and task-bar presence (shell/dialogs.cpp)
+    void showAbout();
+    void showImageSource();
+    void toggleDockVisibility();
 
     // ---- Check timers (triggers/check_timers.cpp)
     void startHourlyTimer();
@@ -53,12 +68,18 @@ public:
     static void installWallpaper(Platform& platform, const std::filesystem::path& file,
                                  const HttpResponse& response);
 
+    // The tray icon, made once by setupStatusItem.
+    std::unique_ptr<StatusItem> statusItem;
     // The address of the image whose download was started most recently; never cleared.
     std::optional<Url> currentImageURL;
     // The armed check timer, hourly or next-day; invalidated before it is replaced.
     std::shared_ptr<Timer> timer;
 
 private:
+    std::string localized(std::string_view key) const {
+        return platform_.bundle.localizedString(key);
+    }
+
     // Wraps a result handler so that it runs on the main thread whatever thread delivers.
     template <typename Handler>
     LookupCompletion onMainThread(Handler handler) {

@@ -170,9 +170,9 @@ TEST_F(HttpClientTest, ARedirectFromHttpsToHttpIsRefused) {
 class LookupOverHttpsTest : public HttpClientTest {
 protected:
     std::vector<std::optional<std::string>> lookup(ImageServiceStub& service, HttpClient& client) {
-        FileManager files(folder->path());
-        RecordingDesktop desktop;
-        Platform platform{loop, client, files, desktop, log};
+        SimPlatform sim;  // everything but the loop, the client and the log
+        Platform platform{loop, client,          sim.files,  sim.desktop,
+                          log,  sim.application, sim.bundle, sim.notifications};
         AppDelegate delegate(platform, service.origin().toStdString());
         std::vector<std::optional<std::string>> calls;
         delegate.fetchLatestImageURL([&](std::optional<Url> url) {

@@ -117,6 +117,36 @@ void RecordingDesktop::setDesktopPicture(const fs::path& picture, const Screen&)
     pictures.push_back(picture);
 }
 
+int SimApplication::runModal(const Alert& alert) {
+    alerts.push_back(alert);
+    const std::size_t shown = alerts.size() - 1;
+    return shown < answers.size() ? answers[shown] : kAlertFirstButtonReturn;
+}
+
+std::unique_ptr<StatusItem> SimApplication::makeStatusItem() {
+    auto item = std::make_unique<SimStatusItem>();
+    statusItem = item.get();
+    ++statusItemsMade;
+    return item;
+}
+
+std::optional<std::string> SimBundle::stringValue(std::string_view key) const {
+    const auto it = settings.find(key);
+    if (it == settings.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string SimBundle::localizedString(std::string_view key) const {
+    const auto it = strings.find(key);
+    return it == strings.end() ? std::string(key) : it->second;
+}
+
+void SimNotifications::post(SystemEvent event) {
+    const auto current = observers;
+    for (const auto& [observed, handler] : current)
+        if (observed == event) handler();
+}
+
 void CapturedLog::line(std::string_view text) {
     std::lock_guard lock(mutex_);
     lines_.emplace_back(text);
@@ -151,7 +181,7 @@ SimPlatform::SimPlatform()
     : dataHome(temp.path() / "data"),
       http(loop, temp.path()),
       files(dataHome),
-      platform{loop, http, files, desktop, log} {}
+      platform{loop, http, files, desktop, log, application, bundle, notifications} {}
 
 std::string jpegBytes(int width, int height, unsigned rgb) {
     QImage image(width, height, QImage::Format_RGB32);

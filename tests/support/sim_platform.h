@@ -124,6 +124,56 @@ public:
     void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) override;
 };
 
+// Records the tray icon, the dialogs shown and the URLs opened; dialogs are answered from a
+// script of button returns.
+class SimApplication final : public Application {
+public:
+    struct SimStatusItem final : StatusItem {
+        std::string image;
+        std::vector<MenuEntry> menu;
+        void setImage(std::string_view name) override { image = name; }
+        void setMenu(std::vector<MenuEntry> entries) override { menu = std::move(entries); }
+    };
+
+    void terminate() override { ++terminations; }
+    ActivationPolicy activationPolicy() const override { return policy; }
+    void setActivationPolicy(ActivationPolicy value) override { policy = value; }
+    int runModal(const Alert& alert) override;
+    void openURL(const Url& url) override { openedURLs.push_back(url.absoluteString()); }
+    std::unique_ptr<StatusItem> makeStatusItem() override;
+
+    ActivationPolicy policy = ActivationPolicy::Accessory;
+    int terminations = 0;
+    std::vector<Alert> alerts;
+    std::vector<int> answers;  // returned by runModal in turn; kAlertFirstButtonReturn after
+    std::vector<std::string> openedURLs;
+    SimStatusItem* statusItem = nullptr;  // the last one made
+    int statusItemsMade = 0;
+};
+
+// Settings and string tables from maps; a key without an entry is its own text.
+class SimBundle final : public Bundle {
+public:
+    std::map<std::string, std::string, std::less<>> strings;
+    std::map<std::string, std::string, std::less<>> settings = {
+        {"CFBundleShortVersionString", "2.3"}, {"CFBundleVersion", "17"}};
+
+    std::optional<std::string> stringValue(std::string_view key) const override;
+    std::string localizedString(std::string_view key) const override;
+};
+
+class SimNotifications final : public Notifications {
+public:
+    void addObserver(SystemEvent event, Task handler) override {
+        observers.emplace_back(event, std::move(handler));
+    }
+    void removeObservers() override { observers.clear(); }
+    // Delivers an event as the system would, to every observer of it.
+    void post(SystemEvent event);
+
+    std::vector<std::pair<SystemEvent, Task>> observers;
+};
+
 class CapturedLog final : public Log {
 public:
     void line(std::string_view text) override;
@@ -159,6 +209,9 @@ struct SimPlatform {
     FileManager files;
     RecordingDesktop desktop;
     CapturedLog log;
+    SimApplication application;
+    SimBundle bundle;
+    SimNotifications notifications;
     Platform platform;
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }

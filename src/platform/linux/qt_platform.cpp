@@ -1,11 +1,26 @@
 #include "platform/linux/qt_platform.h"
 
 namespace daylume {
+namespace {
 
-QtPlatform::QtPlatform()
+// The bundle settings say how the application starts: without a task-bar entry unless they
+// ask for one.
+ActivationPolicy initialPolicy(const Bundle& bundle) {
+    return bundle.stringValue("DaylumeActivationPolicy") == "regular" ? ActivationPolicy::Regular
+                                                                      : ActivationPolicy::Accessory;
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform(SingleInstance& instance)
     : files_(FileManager::userDataHome()),
       desktop_(makeDesktopBackend(detectDesktopSession(processEnvironment))),
       log_(1),
-      platform_{mainLoop_, http_, files_, desktop_, log_} {}
+      bundle_(QtBundle::builtInSettings()),
+      application_(initialPolicy(bundle_)),
+      notifications_(instance),
+      platform_{mainLoop_, http_, files_, desktop_, log_, application_, bundle_, notifications_} {
+    QtBundle::loadTranslations();
+}
 
 }  // namespace daylume

@@ -2,8 +2,11 @@
 
 #include "platform/file_manager.h"
 #include "platform/linux/linux_desktop.h"
+#include "platform/linux/qt_application.h"
+#include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
+#include "platform/linux/qt_notifications.h"
 #include "platform/linux/stdout_log.h"
 #include "platform/platform.h"
 
@@ -12,7 +15,7 @@ namespace daylume {
 // The real services, for this user's session. Create after the QApplication, on the main thread.
 class QtPlatform {
 public:
-    QtPlatform();
+    explicit QtPlatform(SingleInstance& instance);
     Platform& platform() { return platform_; }
 
 private:
@@ -22,6 +25,9 @@ private:
     FileManager files_;
     LinuxDesktop desktop_;
     FdLog log_;
+    QtBundle bundle_;
+    QtApplication application_;
+    QtNotifications notifications_;
     QtHttpClient http_;
     Platform platform_;
 };

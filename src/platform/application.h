@@ -1,0 +1,81 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/main_loop.h"
+#include "platform/url.h"
+
+namespace daylume {
+
+// Regular: the application has an entry in the task bar or dock. Accessory: it has none.
+enum class ActivationPolicy { Regular, Accessory };
+
+// One menu entry; an entry without a title is a separator.
+struct MenuEntry {
+    std::string title;
+    char keyEquivalent = 0;  // a lower-case letter, shown and used with Ctrl
+    Task action;
+};
+
+// A modal dialog.
+struct Alert {
+    std::string messageText;           // the bold first line
+    std::string informativeText;       // the body
+    std::vector<std::string> buttons;  // none: the platform gives one default button
+    bool informational = false;        // otherwise a warning
+};
+inline constexpr int kAlertFirstButtonReturn = 1000;
+
+// The icon in the panel's tray, with its menu.
+class StatusItem {
+public:
+    virtual ~StatusItem() = default;
+    // `name` names an image resource; a monochrome one that reads on light and dark panels.
+    virtual void setImage(std::string_view name) = 0;
+    virtual void setMenu(std::vector<MenuEntry> entries) = 0;
+};
+
+// The running application as the desktop sees it. Main thread only.
+class Application {
+public:
+    virtual ~Application() = default;
+    // Ends the main loop; the application then terminates normally.
+    virtual void terminate() = 0;
+    virtual ActivationPolicy activationPolicy() const = 0;
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    // Shows the dialog and waits for it to be closed: kAlertFirstButtonReturn for the first
+    // button, one more for each following one.
+    virtual int runModal(const Alert& alert) = 0;
+    // Hands the address to the user's default application for it.
+    virtual void openURL(const Url& url) = 0;
+    // A new icon in the tray (shown as soon as the desktop has a tray); nothing where the
+    // platform cannot make one.
+    virtual std::unique_ptr<StatusItem> makeStatusItem() = 0;
+};
+
+// The application's own resources: settings values and localized strings.
+class Bundle {
+public:
+    virtual ~Bundle() = default;
+    // The settings value under `key` when it is a string.
+    virtual std::optional<std::string> stringValue(std::string_view key) const = 0;
+    // The text for `key` in the user's language; the key itself when there is none.
+    virtual std::string localizedString(std::string_view key) const = 0;
+};
+
+enum class SystemEvent { Wake, Activation };
+
+// System events the application observes; handlers run on the main thread.
+class Notifications {
+public:
+    virtual ~Notifications() = default;
+    virtual void addObserver(SystemEvent event, Task handler) = 0;
+    virtual void removeObservers() = 0;
+};
+
+}  // namespace daylume

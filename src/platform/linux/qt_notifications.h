@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/linux/logind_wake_source.h"
+#include "platform/linux/single_instance.h"
+
+namespace daylume {
+
+// Wakes come from logind; activations when the application gains focus or is launched again.
+class QtNotifications final : public Notifications {
+public:
+    explicit QtNotifications(SingleInstance& instance);
+
+    void addObserver(SystemEvent event, Task handler) override;
+    void removeObservers() override;
+
+private:
+    void post(SystemEvent event);
+
+    std::vector<std::pair<SystemEvent, Task>> observers_;
+    QObject context_;
+    LogindWakeSource wakes_;
+};
+
+}  // namespace daylume

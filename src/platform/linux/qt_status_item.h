@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDBusServiceWatcher>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <memory>
+
+#include "platform/application.h"
+
+namespace daylume {
+
+// A QSystemTrayIcon made only once the desktop has a tray: Qt decides once, when the icon is
+// made, between a StatusNotifierItem (a host on the session bus) and the X11 tray, so making it
+// before a host exists could leave it invisible for good. Until then this watches for either.
+class QtStatusItem final : public QObject, public StatusItem {
+    Q_OBJECT
+public:
+    QtStatusItem();
+    ~QtStatusItem() override;
+
+    void setImage(std::string_view name) override;
+    void setMenu(std::vector<MenuEntry> entries) override;
+
+    // The tray icon once a tray exists; for tests.
+    QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    QMenu* menu() { return &menu_; }
+
+private Q_SLOTS:
+    void showIfTrayExists();
+
+private:
+    static bool statusNotifierHostExists();
+    static bool x11TrayExists();
+
+    QIcon icon_;
+    QMenu menu_;
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    QDBusServiceWatcher watcher_;
+    QTimer x11TrayPoll_;
+};
+
+}  // namespace daylume

@@ -1,0 +1,40 @@
+#include "shell/app_delegate.h"
+#include "shell/text_format.h"
+
+namespace daylume {
+
+void AppDelegate::showAbout() {
+    const std::string version =
+        platform_.bundle.stringValue("CFBundleShortVersionString").value_or("1.0");
+    const std::string build = platform_.bundle.stringValue("CFBundleVersion").value_or("1");
+    platform_.application.runModal({
+        .messageText = localized("alert_title"),
+        .informativeText = formatWithoutArguments(localized("alert_about")) + "\n\n版本：" +
+                           version + "（Build " + build + "）",
+        .informational = true,
+    });
+}
+
+void AppDelegate::showImageSource() {
+    if (!currentImageURL) {
+        platform_.application.runModal(
+            {localized("alert_no_source"), localized("alert_no_source_detail")});
+        return;
+    }
+    const Url url = *currentImageURL;
+    const int choice =
+        platform_.application.runModal({localized("alert_image_link"),
+                                        url.absoluteString(),
+                                        {localized("button_open"), localized("button_close")}});
+    if (choice == kAlertFirstButtonReturn) platform_.application.openURL(url);
+}
+
+void AppDelegate::toggleDockVisibility() {
+    const bool wasShown = platform_.application.activationPolicy() == ActivationPolicy::Regular;
+    platform_.application.setActivationPolicy(wasShown ? ActivationPolicy::Accessory
+                                                       : ActivationPolicy::Regular);
+    platform_.application.runModal(
+        {localized("alert_title"), localized(wasShown ? "alert_dock_hidden" : "alert_dock_shown")});
+}
+
+}  // namespace daylume

@@ -1,0 +1,25 @@
+#include "shell/app_delegate.h"
+
+namespace daylume {
+
+void AppDelegate::setupStatusItem() {
+    statusItem = platform_.application.makeStatusItem();
+    if (statusItem) statusItem->setImage("StatusIcon");
+
+    std::vector<MenuEntry> menu = {
+        {localized("menu_about"), 'i', [this] { showAbout(); }},
+        {localized("menu_refresh"), 'r', [this] { refreshWallpaper(); }},
+        {localized("menu_source"), 's', [this] { showImageSource(); }},
+        {localized("menu_toggle_dock"), 'd', [this] { toggleDockVisibility(); }},
+        {},  // separator
+        {localized("menu_quit"), 'q', [this] { platform_.application.terminate(); }},
+    };
+    if (statusItem) statusItem->setMenu(std::move(menu));
+
+    platform_.notifications.addObserver(SystemEvent::Wake, [this] { tryFetchAfterWake(); });
+    platform_.notifications.addObserver(SystemEvent::Activation, [this] { tryFetchAfterWake(); });
+
+    platform_.mainLoop.asyncAfter(kLaunchCheckDelay, [this] { runLaunchCheck(); });
+}
+
+}  // namespace daylume
