@@ -2,6 +2,7 @@
 // end-to-end runs of the real application against a local server.
 //
 //   image-service-stub --cert FILE --key FILE --port N [--listen ADDR] [--image FILE]
+//                      [--hang-markets]
 //
 // Prints "listening <port>" on stdout once it accepts connections and exits cleanly on SIGTERM
 // or SIGINT.
@@ -55,7 +56,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption imageOption(QStringLiteral("image"),
                                          QStringLiteral("JPEG served for every /th? path."),
                                          QStringLiteral("file"));
-    parser.addOptions({certOption, keyOption, portOption, listenOption, imageOption});
+    const QCommandLineOption hangOption(QStringLiteral("hang-markets"),
+                                        QStringLiteral("Never answer the archive queries."));
+    parser.addOptions({certOption, keyOption, portOption, listenOption, imageOption, hangOption});
     parser.process(app);
     if (!parser.isSet(certOption) || !parser.isSet(keyOption) || !parser.isSet(portOption)) {
         std::fprintf(stderr, "image-service-stub: --cert, --key and --port are required\n");
@@ -84,6 +87,11 @@ int main(int argc, char** argv) {
         image.contentType = "image/jpeg";
         image.body = readFileOrExit(parser.value(imageOption));
         stub.setPrefixAnswer("/th?", image);
+    }
+    if (parser.isSet(hangOption)) {
+        daylume::test::ImageServiceStub::Answer hang;
+        hang.hang = true;
+        stub.setDefaultMarketAnswer(hang);
     }
     if (!stub.listen(address, quint16(port))) return 1;
 

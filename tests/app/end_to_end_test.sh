@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# build/daylume, unchanged, against the local stand-in for the image service: in a mount and
+# network namespace of its own, www.bing.com is 127.0.0.1, a CA made here is the only one
+# trusted, the stand-in listens on 127.0.0.1:443; on the X display of run-with-xvfb with trayer
+# as the tray; as a GNOME session whose settings live in a keyfile.
+#
+#   end_to_end_test.sh SCENARIO DAYLUME STUB MAKE_CERTIFICATES
+#
+# Scenarios: launch, no-answer, menu-refresh. Exit status 77 means skipped (reason printed).
+set -uo pipefail
+scenario=$1 daylume=$2 stub=$3 make_certificates=$4
+
+if [ "${IN_NAMESPACE:-}" != 1 ]; then
+    if ! unshare --mount --net true 2>/dev/null; then
+        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
+        exit 77
+    fi
+    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
+fi
+
+fail() { echo "FAIL ($scenario): $*"; echo "--- daylume log"; cat "$work/daylume.log"; echo "--- stderr"; tail -20 "$work/daylume.err"; exit 1; }
+# Waits up to $2 seconds for a line of the log matching $1 (fixed text) to appear $3 times.
+wait_for() {
+    local count=${3:-1}
+    for _ in $(seq $(($2 * 10))); do
+        [ "$(grep -cF -- "$1" "$work/daylume.log")" -ge "$count" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+work=$(mktemp -d)
+cleanup() { kill $daylume_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+
+# The namespace's own network: loopback only, www.bing.com on it, and only the test CA trusted.
+mount --make-rprivate /
+ip link set lo up
+printf '127.0.0.1 localhost www.bing.com\n::1 localhost\n' >"$work/hosts"
+mount --bind "$work/hosts" /etc/hosts
+"$make_certificates" "$work/certs" || fail "no certificates"
+mkdir "$work/trusted"
+cp "$work/certs/ca.pem" "$work/trusted/daylume-test-ca.pem"
+cp "$work/certs/ca.pem" "$work/trusted/ca-certificates.crt"
+openssl rehash "$work/trusted" >/dev/null 2>&1
+mount --bind "$work/trusted" /etc/ssl/certs
+
+convert -size 1920x1080 xc:'#1e6091' "$work/picture.jpg"
+stub_args=(--cert "$work/certs/server.pem" --key "$work/certs/server.key" --port 443
+           --image "$work/picture.jpg")
+[ "$scenario" = no-answer ] && stub_args+=(--hang-markets)
+"$stub" "${stub_args[@]}" >"$work/stub.log" 2>&1 &
+stub_pid=$!
+for _ in $(seq 50); do grep -q listening "$work/stub.log" && break; sleep 0.1; done
+grep -q listening "$work/stub.log" || { cat "$work/stub.log"; echo "FAIL: stand-in did not start"; exit 1; }
+
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+tray_pid=$!
+
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
+mkdir -p "$HOME"
+"$daylume" >"$work/daylume.log" 2>"$work/daylume.err" &
+daylume_pid=$!
+folder=$XDG_DATA_HOME/Daylume
+stored() { find "$folder" -maxdepth 1 -name 'daylume-*.jpg' 2>/dev/null | wc -l; }
+
+case $scenario in
+launch)
+    wait_for "✅ 壁纸设置成功：" 30 || fail "no install after launch"
+    [ "$(head -1 "$work/daylume.log")" = "🕔 启动后静默补偿检查开始" ] || fail "the launch check is not first"
+    grep -qF "✅ 全球优先：成功拉取 [" "$work/daylume.log" || fail "no market line"
+    path=$(grep -F "✅ 壁纸设置成功：" "$work/daylume.log" | tail -1 | sed 's/^✅ 壁纸设置成功：//')
+    case $path in "$folder"/daylume-*.jpg) ;; *) fail "stored at $path" ;; esac
+    [ -f "$path" ] || fail "$path missing"
+    cmp -s "$path" "$work/picture.jpg" || fail "stored picture differs from the served one"
+    cat "$work/daylume.log"
+    uri=$(gsettings get org.gnome.desktop.background picture-uri)
+    dark=$(gsettings get org.gnome.desktop.background picture-uri-dark)
+    [ "$uri" = "'file://$path'" ] || fail "picture-uri is $uri"
+    [ "$dark" = "$uri" ] || fail "picture-uri-dark is $dark"
+    ;;
+no-answer)
+    wait_for "❌ 获取 Bing 图片 URL 失败" 30 || fail "no failure line of the refresh"
+    wait_for "❌ 唤醒后无新图" 5 || fail "no failure line of the wake check"
+    wait_for "❌ 所有区域抓取超时，返回 nil" 5 2 || fail "not two deadline lines"
+    [ "$(stored)" -eq 0 ] || fail "something was stored"
+    ;;
+menu-refresh)
+    wait_for "✅ 壁纸设置成功：" 30 || fail "no install after launch"
+    sleep 2  # both launch lookups have ended
+    before=$(grep -cF "✅ 壁纸设置成功：" "$work/daylume.log")
+    # The icon is the 22-pixel window embedded in trayer's panel.
+    geometry=$(xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -E ' [0-9]+x[0-9]+\+0\+0 ' | head -1)
+    read -r x y <<<"$(sed -E 's/.* \+([0-9]+)\+([0-9]+)$/\1 \2/' <<<"$geometry")"
+    [ -n "$x" ] || fail "tray icon not found"
+    xdotool mousemove $((x + 10)) $((y + 10)) click 1
+    sleep 1
+    xdotool key ctrl+r
+    wait_for "✅ 壁纸设置成功：" 20 $((before + 1)) || fail "the menu's Refresh installed nothing"
+    # A second launch counts as an activation of this one.
+    "$daylume" >/dev/null 2>&1 || fail "second launch failed"
+    wait_for "ℹ️ 唤醒后图未变，无需刷新" 20 || fail "the second launch was not an activation"
+    ;;
+*) echo "unknown scenario $scenario"; exit 2 ;;
+esac
+
+kill -TERM $daylume_pid
+wait $daylume_pid
+status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+echo "PASS ($scenario)"
