@@ -23,8 +23,8 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 bench: build
-	./$(BUILD_DIR)/bench/lookup
-	./$(BUILD_DIR)/bench/install
+	./$(BUILD_DIR)/bench/bench-lookup
+	./$(BUILD_DIR)/bench/bench-install
 
 clean:
 	rm -rf $(BUILD_DIR)
