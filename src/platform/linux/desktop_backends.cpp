@@ -13,7 +13,7 @@ namespace {
 constexpr int kToolTimeoutMs = 10'000;
 
 [[noreturn]] void fail(std::string_view desktop, std::string message) {
-    throw Failure(Error{"Desktop", 1, std::string(desktop) + ": " + std::move(message)});
+    failDesktop(desktop, std::move(message));
 }
 
 // Owns one GLib reference.
@@ -48,11 +48,35 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
             return std::make_unique<GSettingsBackground>(
                 "GNOME", "org.gnome.desktop.background",
                 std::vector<std::string>{"picture-uri", "picture-uri-dark"}, true);
+        case DesktopSession::Cinnamon:
+            return std::make_unique<GSettingsBackground>(
+                "Cinnamon", "org.cinnamon.desktop.background",
+                std::vector<std::string>{"picture-uri"}, true);
+        case DesktopSession::Mate:
+            return std::make_unique<GSettingsBackground>(
+                "MATE", "org.mate.background", std::vector<std::string>{"picture-filename"}, false);
+        case DesktopSession::Kde:
+            return std::make_unique<PlasmaBackground>();
+        case DesktopSession::Xfce:
+            return std::make_unique<XfconfBackground>();
+        case DesktopSession::Lxqt:
+            return std::make_unique<LxqtBackground>();
+        case DesktopSession::Sway:
+            return std::make_unique<SwayBackground>();
+        case DesktopSession::Hyprland:
+            return std::make_unique<HyprlandBackground>();
+        case DesktopSession::Portal:
+            return std::make_unique<PortalBackground>();
         case DesktopSession::X11:
             return std::make_unique<X11RootBackground>();
-        default:
-            return std::make_unique<UnsupportedDesktop>(session);
+        case DesktopSession::Unknown:
+            break;
     }
+    return std::make_unique<UnsupportedDesktop>(session);
+}
+
+void failDesktop(std::string_view desktop, std::string message) {
+    throw Failure(Error{"Desktop", 1, std::string(desktop) + ": " + std::move(message)});
 }
 
 GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema,
@@ -100,10 +124,32 @@ void X11RootBackground::setPicture(const std::filesystem::path& picture, const S
     fail("X11", "neither feh nor xwallpaper is installed");
 }
 
+void SwayBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
+    // swaybg runs per output; "*" covers them all when Qt names no primary screen.
+    runDesktopTool(
+        "sway", "swaymsg",
+        {"output", screen.name.empty() ? "*" : screen.name, "bg", picture.string(), "fill"});
+}
+
+void HyprlandBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
+    // hyprpaper shows only pictures it has loaded; an empty monitor name means every monitor.
+    runDesktopTool("Hyprland", "hyprctl", {"hyprpaper", "preload", picture.string()});
+    runDesktopTool("Hyprland", "hyprctl",
+                   {"hyprpaper", "wallpaper", screen.name + "," + picture.string()});
+}
+
+void LxqtBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    runDesktopTool("LXQt", "pcmanfm-qt",
+                   {"--set-wallpaper", picture.string(), "--wallpaper-mode=zoom"});
+}
+
 void runDesktopTool(std::string_view desktop, const std::string& program,
                     const std::vector<std::string>& arguments) {
     QStringList args;
     for (const std::string& argument : arguments) args << QString::fromStdString(argument);
+    // QProcess's own message for a missing program is vague; name it.
+    if (QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty())
+        fail(desktop, program + " is not installed");
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardOutputFile(QProcess::nullDevice());  // stdout is the log's

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,6 +40,49 @@ class X11RootBackground final : public DesktopBackend {
 public:
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
 };
+
+// KDE Plasma 5 and 6: a script run by plasmashell gives every desktop the picture.
+class PlasmaBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// XFCE: xfdesktop's last-image property of every monitor and workspace, in xfconf.
+class XfconfBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// Inside a Flatpak sandbox: the desktop portal's Wallpaper interface, handed the open file.
+class PortalBackground final : public DesktopBackend {
+public:
+    explicit PortalBackground(std::chrono::milliseconds answerLimit = std::chrono::seconds(10));
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+
+private:
+    std::chrono::milliseconds answerLimit_;
+};
+
+// sway and other wlroots compositors that take swaymsg: swaybg paints the screen's output.
+class SwayBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// Hyprland: hyprpaper, asked through hyprctl.
+class HyprlandBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// LXQt: pcmanfm-qt draws the desktop.
+class LxqtBackground final : public DesktopBackend {
+public:
+    void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+};
+
+// Throws the Failure every back end reports: Desktop error 1, "<desktop>: <message>".
+[[noreturn]] void failDesktop(std::string_view desktop, std::string message);
 
 // Runs a desktop tool with an argument list (never a shell) and a time limit, so a hung tool
 // cannot hold up later installs. Throws Failure naming `desktop` when the tool is missing, fails

@@ -1,0 +1,238 @@
+// The back ends that talk to the desktop over the session bus: KDE Plasma, XFCE's xfconf and the
+// desktop portal.
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <QVariantMap>
+#include <optional>
+
+#include "platform/linux/desktop_backends.h"
+
+namespace daylume {
+namespace {
+
+constexpr int kCallTimeoutMs = 10'000;
+
+QDBusConnection sessionBus(std::string_view desktop) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        failDesktop(desktop, "no D-Bus session bus: " + bus.lastError().message().toStdString());
+    return bus;
+}
+
+[[noreturn]] void failCall(std::string_view desktop, const QString& method,
+                           const QDBusMessage& reply) {
+    failDesktop(desktop, method.toStdString() + " failed: " + reply.errorName().toStdString() +
+                             ": " + reply.errorMessage().toStdString());
+}
+
+// Calls a method and returns the reply's arguments; throws on a D-Bus error or no answer.
+QList<QVariant> call(std::string_view desktop, const QDBusConnection& bus,
+                     const QDBusMessage& message) {
+    const QDBusMessage reply = bus.call(message, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) failCall(desktop, message.member(), reply);
+    return reply.arguments();
+}
+
+QString fileUri(const std::filesystem::path& picture) {
+    return QUrl::fromLocalFile(QFile::decodeName(picture.c_str())).toString(QUrl::FullyEncoded);
+}
+
+// A JavaScript string literal that holds `text` whatever it contains: everything but plain
+// letters, digits and a few harmless marks is written as a \u escape.
+QString javaScriptString(const QString& text) {
+    static const QString plain = QStringLiteral(" /._:%~+-,=@#&?!()[]");
+    QString literal = QStringLiteral("\"");
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') ||
+            (unit >= '0' && unit <= '9') || plain.contains(c))
+            literal += c;
+        else
+            literal += QStringLiteral("\\u%1").arg(unsigned(unit), 4, 16, QLatin1Char('0'));
+    }
+    return literal + QLatin1Char('"');
+}
+
+}  // namespace
+
+// ---- KDE Plasma
+
+void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    constexpr std::string_view desktop = "KDE Plasma";
+    // Every desktop (one per screen, and per activity) gets the image plug-in and the picture;
+    // one left on another plug-in, such as a slide show, would not show it.
+    const QString script = QStringLiteral(
+                               "var picture = %1;\n"
+                               "var all = desktops();\n"
+                               "for (var i = 0; i < all.length; i++) {\n"
+                               "    var d = all[i];\n"
+                               "    d.wallpaperPlugin = \"org.kde.image\";\n"
+                               "    d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", "
+                               "\"General\"];\n"
+                               "    d.writeConfig(\"Image\", picture);\n"
+                               "}\n")
+                               .arg(javaScriptString(fileUri(picture)));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
+        QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
+    message << script;
+    call(desktop, sessionBus(desktop), message);
+}
+
+// ---- XFCE
+
+// xfconfd over D-Bus rather than xfconf-query: one round trip lists every monitor's properties,
+// values keep their types without string parsing, and errors come back with their names.
+void XfconfBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
+    constexpr std::string_view desktop = "XFCE";
+    const QString service = QStringLiteral("org.xfce.Xfconf");
+    const QString path = QStringLiteral("/org/xfce/Xfconf");
+    const QString interface = QStringLiteral("org.xfce.Xfconf");
+    const QString channel = QStringLiteral("xfce4-desktop");
+    const QDBusConnection bus = sessionBus(desktop);
+
+    auto set = [&](const QString& property, const QVariant& value) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("SetProperty"));
+        message << channel << property << QVariant::fromValue(QDBusVariant(value));
+        call(desktop, bus, message);
+    };
+
+    QDBusMessage list = QDBusMessage::createMethodCall(service, path, interface,
+                                                       QStringLiteral("GetAllProperties"));
+    list << channel << QStringLiteral("/backdrop");
+    QStringList images;
+    const QDBusMessage reply = bus.call(list, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+        static const QRegularExpression lastImage(
+            QStringLiteral("^/backdrop/screen[^/]+/monitor[^/]+/workspace[^/]+/last-image$"));
+        for (auto it = properties.begin(); it != properties.end(); ++it)
+            if (lastImage.match(it.key()).hasMatch()) images << it.key();
+    } else if (!reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error."))) {
+        // xfconfd answers an empty or missing channel with one of its own errors.
+        failCall(desktop, list.member(), reply);
+    }
+
+    const QString file = QFile::decodeName(picture.c_str());
+    if (images.isEmpty()) {
+        // xfdesktop has not written its settings yet: name the primary monitor as it does.
+        const QString monitor = QStringLiteral("/backdrop/screen0/monitor%1/workspace0/")
+                                    .arg(screen.name.empty() ? QStringLiteral("0")
+                                                             : QString::fromStdString(screen.name));
+        set(monitor + QStringLiteral("last-image"), file);
+        set(monitor + QStringLiteral("image-style"), 5);  // zoomed: fills the screen
+        return;
+    }
+    for (const QString& property : images) set(property, file);
+}
+
+// ---- Desktop portal
+
+namespace {
+
+// Receives the portal's Response signal for one request.
+class PortalRequest : public QObject {
+    Q_OBJECT
+public:
+    std::optional<uint> response;
+
+Q_SIGNALS:
+    void answered();
+
+public Q_SLOTS:
+    void receive(uint code, const QVariantMap&) {
+        response = code;
+        Q_EMIT answered();
+    }
+};
+
+}  // namespace
+
+PortalBackground::PortalBackground(std::chrono::milliseconds answerLimit)
+    : answerLimit_(answerLimit) {}
+
+void PortalBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    constexpr std::string_view desktop = "desktop portal";
+    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+    QDBusConnection bus = sessionBus(desktop);
+
+    // The sandbox may not see the path the file has outside, so the portal gets the open file.
+    QFile file(QFile::decodeName(picture.c_str()));
+    if (!file.open(QIODevice::ReadOnly))
+        failDesktop(desktop,
+                    "cannot open " + picture.string() + ": " + file.errorString().toStdString());
+
+    // Listen on the request's path before asking, so that a quick answer is not missed: the
+    // portal builds the path from our bus name and the token we choose.
+    const QString token = QStringLiteral("daylume%1").arg(QRandomGenerator::global()->generate());
+    QString sender = bus.baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    const QString requestPath =
+        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    PortalRequest request;
+    // Follows the request's path and stops listening when the call is over, however it ends.
+    struct Subscription {
+        QDBusConnection& bus;
+        const QString& service;
+        const QString& interface;
+        PortalRequest& receiver;
+        QString path;
+        void listen(const QString& to) {
+            if (!path.isEmpty()) unlisten();
+            path = to;
+            bus.connect(service, path, interface, QStringLiteral("Response"), &receiver,
+                        SLOT(receive(uint, QVariantMap)));
+        }
+        void unlisten() {
+            bus.disconnect(service, path, interface, QStringLiteral("Response"), &receiver,
+                           SLOT(receive(uint, QVariantMap)));
+        }
+        ~Subscription() { unlisten(); }
+    } subscription{bus, service, requestInterface, request, {}};
+    subscription.listen(requestPath);
+
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"));
+    const QVariantMap options{{QStringLiteral("handle_token"), token},
+                              {QStringLiteral("show-preview"), false},
+                              {QStringLiteral("set-on"), QStringLiteral("background")}};
+    message << QString() << QVariant::fromValue(QDBusUnixFileDescriptor(file.handle())) << options;
+    const QList<QVariant> arguments = call(desktop, bus, message);
+    const QString handle = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
+    // Portals older than handle_token choose the path themselves.
+    if (!handle.isEmpty() && handle != requestPath) subscription.listen(handle);
+    if (!request.response) {
+        QEventLoop loop;
+        QObject::connect(&request, &PortalRequest::answered, &loop, &QEventLoop::quit);
+        QTimer::singleShot(answerLimit_, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    if (!request.response)
+        failDesktop(desktop, "the wallpaper portal gave no answer within " +
+                                 (answerLimit_.count() % 1000 == 0
+                                      ? std::to_string(answerLimit_.count() / 1000) + " s"
+                                      : std::to_string(answerLimit_.count()) + " ms"));
+    if (*request.response == 1) failDesktop(desktop, "the wallpaper request was cancelled");
+    if (*request.response != 0)
+        failDesktop(desktop, "the wallpaper portal could not set the picture (response " +
+                                 std::to_string(*request.response) + ")");
+}
+
+}  // namespace daylume
+
+#include "dbus_desktop_backends.moc"

@@ -1,0 +1,305 @@
+// The back ends that talk D-Bus, on a private bus that stands for the session bus: KDE Plasma and
+// the desktop portal against recording stand-ins (desktop-bus-stub, a process of its own since the
+// back ends block on their calls), XFCE against a real xfconfd.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFile>
+#include <QJSEngine>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include "platform/error.h"
+#include "platform/linux/desktop_backends.h"
+#include "support/event_loop.h"
+#include "support/private_bus.h"
+#include "support/sim_platform.h"
+
+namespace daylume::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Qt joins the session bus once per process, so one private bus serves every test here; it is
+// started by the first test that needs it and stopped when the program's tests are done.
+class SessionBus : public ::testing::Environment {
+public:
+    static void ensure() {
+        if (bus) return;
+        bus = std::make_unique<PrivateBus>();
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8().constData(), 1);
+    }
+    void TearDown() override { bus.reset(); }
+
+private:
+    static inline std::unique_ptr<PrivateBus> bus;
+};
+[[maybe_unused]] const auto* const sessionBusEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SessionBus);
+
+bool waitForName(const QString& name, bool owned) {
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return waitUntil([&] { return bus->isServiceRegistered(name).value() == owned; });
+}
+
+std::string failureOf(DesktopBackend& backend, const fs::path& picture, const Screen& screen) {
+    try {
+        backend.setPicture(picture, screen);
+    } catch (const Failure& failure) {
+        return failure.error().message;
+    }
+    return "no failure";
+}
+
+// desktop-bus-stub in one of its modes, with the calls it recorded.
+class BusStub {
+public:
+    BusStub(const QString& mode, const QString& name) : name_(name) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(DAYLUME_DESKTOP_BUS_STUB, {mode, QString::fromStdString(record().string())});
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(10'000)) break;
+        ready_ = process_.readLine().trimmed() == "ready";
+    }
+    ~BusStub() {
+        process_.terminate();
+        if (!process_.waitForFinished(5'000)) process_.kill();
+        // The next test's stand-in takes the same name.
+        waitForName(name_, false);
+    }
+    bool ready() const { return ready_; }
+    fs::path record() const { return temp_.path() / "calls.jsonl"; }
+
+    std::vector<QJsonObject> calls() const {
+        std::vector<QJsonObject> result;
+        std::ifstream in(record());
+        for (std::string line; std::getline(in, line);)
+            result.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+        return result;
+    }
+
+private:
+    TempDir temp_;
+    QString name_;
+    QProcess process_;
+    bool ready_ = false;
+};
+
+class DesktopBusTest : public ::testing::Test {
+protected:
+    void SetUp() override { SessionBus::ensure(); }
+};
+
+// ---- KDE Plasma
+
+// Runs a script sent to plasmashell against three desktops, one per screen, each on its own
+// wallpaper plug-in; returns what each ends up with, as JSON.
+QString runPlasmaScript(const QString& script) {
+    QJSEngine engine;
+    engine.evaluate(R"(
+        function makeDesktop(plugin) {
+            return {
+                wallpaperPlugin: plugin, currentConfigGroup: [], config: {},
+                writeConfig: function (key, value) {
+                    this.config[this.currentConfigGroup.join("/") + "/" + key] = value;
+                },
+            };
+        }
+        var screens = [makeDesktop("org.kde.image"), makeDesktop("org.kde.slideshow"),
+                       makeDesktop("org.kde.color")];
+        function desktops() { return screens; }
+    )");
+    const QJSValue ran = engine.evaluate(script);
+    if (ran.isError()) return "script error: " + ran.toString();
+    return engine
+        .evaluate(
+            "JSON.stringify(screens.map(function (d) { return [d.wallpaperPlugin, d.config]; }))")
+        .toString();
+}
+
+QString everyDesktopShows(const QString& uri) {
+    const QString one =
+        QString(R"(["org.kde.image",{"Wallpaper/org.kde.image/General/Image":"%1"}])").arg(uri);
+    return "[" + one + "," + one + "," + one + "]";
+}
+
+TEST_F(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImage) {
+    BusStub plasma("plasma", "org.kde.plasmashell");
+    ASSERT_TRUE(plasma.ready());
+    PlasmaBackground backend;
+    backend.setPicture("/home/me/.local/share/Daylume/daylume-1.jpg", Screen{"DP-1"});
+    // Quotes, backslashes and a line break must neither end the string nor add script.
+    backend.setPicture("/tmp/it's \"x\"; screens = []; \\\" \n.jpg", Screen{"DP-1"});
+
+    const auto calls = plasma.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0]["interface"].toString(), "org.kde.PlasmaShell");
+    EXPECT_EQ(calls[0]["method"].toString(), "evaluateScript");
+    EXPECT_EQ(calls[0]["signature"].toString(), "s");
+    EXPECT_EQ(
+        runPlasmaScript(calls[0]["script"].toString()).toStdString(),
+        everyDesktopShows("file:///home/me/.local/share/Daylume/daylume-1.jpg").toStdString());
+    EXPECT_EQ(
+        runPlasmaScript(calls[1]["script"].toString()).toStdString(),
+        everyDesktopShows("file:///tmp/it's%20%22x%22;%20screens%20=%20[];%20%5C%22%20%0A.jpg")
+            .toStdString());
+}
+
+TEST_F(DesktopBusTest, PlasmaErrorsAreReportedByNameAndMessage) {
+    PlasmaBackground backend;
+    EXPECT_EQ(
+        failureOf(backend, "/p/a.jpg", Screen{})
+            .rfind("KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.ServiceUnknown: ",
+                   0),
+        0u);
+
+    BusStub locked("plasma-locked", "org.kde.plasmashell");
+    ASSERT_TRUE(locked.ready());
+    EXPECT_EQ(failureOf(backend, "/p/a.jpg", Screen{}),
+              "KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.Failed: Widgets are "
+              "locked");
+}
+
+// ---- Desktop portal
+
+TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureWithoutAPreview) {
+    BusStub portal("portal", "org.freedesktop.portal.Desktop");
+    ASSERT_TRUE(portal.ready());
+    TempDir temp;
+    const fs::path picture = temp.path() / "daylume-1.jpg";
+    const std::string bytes = jpegBytes();
+    std::ofstream(picture, std::ios::binary) << bytes;
+
+    PortalBackground backend;
+    backend.setPicture(picture, Screen{"DP-1"});
+
+    const auto calls = portal.calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0]["interface"].toString(), "org.freedesktop.portal.Wallpaper");
+    EXPECT_EQ(calls[0]["method"].toString(), "SetWallpaperFile");
+    EXPECT_EQ(calls[0]["signature"].toString(), "sha{sv}");
+    EXPECT_EQ(calls[0]["parent_window"].toString(), "");
+    EXPECT_EQ(QByteArray::fromBase64(calls[0]["file_base64"].toString().toLatin1()).toStdString(),
+              bytes);
+    const QJsonObject options = calls[0]["options"].toObject();
+    EXPECT_EQ(options["show-preview"], QJsonValue(false));
+    EXPECT_EQ(options["set-on"], QJsonValue("background"));
+}
+
+TEST_F(DesktopBusTest, APortalThatRefusesIsMissingOrNeverAnswersFails) {
+    TempDir temp;
+    const fs::path picture = temp.path() / "daylume-1.jpg";
+    std::ofstream(picture) << jpegBytes();
+    PortalBackground backend(std::chrono::milliseconds(500));
+
+    EXPECT_EQ(
+        failureOf(backend, temp.path() / "gone.jpg", Screen{})
+            .rfind("desktop portal: cannot open " + (temp.path() / "gone.jpg").string() + ": ", 0),
+        0u);
+    EXPECT_EQ(failureOf(backend, picture, Screen{})
+                  .rfind("desktop portal: SetWallpaperFile failed: "
+                         "org.freedesktop.DBus.Error.ServiceUnknown: ",
+                         0),
+              0u);
+    {
+        BusStub cancel("portal-cancel", "org.freedesktop.portal.Desktop");
+        ASSERT_TRUE(cancel.ready());
+        EXPECT_EQ(failureOf(backend, picture, Screen{}),
+                  "desktop portal: the wallpaper request was cancelled");
+    }
+    BusStub silent("portal-silent", "org.freedesktop.portal.Desktop");
+    ASSERT_TRUE(silent.ready());
+    EXPECT_EQ(failureOf(backend, picture, Screen{}),
+              "desktop portal: the wallpaper portal gave no answer within 500 ms");
+}
+
+// ---- XFCE
+
+// A real xfconfd with its own configuration folder, and xfconf-query to look into it.
+class XfconfTest : public DesktopBusTest {
+protected:
+    void SetUp() override {
+        DesktopBusTest::SetUp();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config_.path().string()));
+        daemon_.setProcessEnvironment(environment);
+        daemon_.start(DAYLUME_XFCONFD, {});
+        ASSERT_TRUE(daemon_.waitForStarted(10'000));
+        ASSERT_TRUE(waitForName("org.xfce.Xfconf", true));
+    }
+    void TearDown() override {
+        daemon_.terminate();
+        if (!daemon_.waitForFinished(5'000)) daemon_.kill();
+        waitForName("org.xfce.Xfconf", false);
+    }
+
+    static QString query(const QStringList& arguments) {
+        QProcess process;
+        process.start("xfconf-query", QStringList{"-c", "xfce4-desktop"} + arguments);
+        process.waitForFinished(10'000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    static QString get(const QString& property) { return query({"-p", property}); }
+    static void set(const QString& property, const QString& type, const QString& value) {
+        query({"-p", property, "-n", "-t", type, "-s", value});
+    }
+    // The property's value as xfconfd holds it, type included.
+    static QVariant typed(const QString& property) {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall("org.xfce.Xfconf", "/org/xfce/Xfconf", "org.xfce.Xfconf",
+                                           "GetProperty")
+            << "xfce4-desktop" << property);
+        return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+    }
+
+private:
+    TempDir config_;
+    QProcess daemon_;
+};
+
+TEST_F(XfconfTest, EveryMonitorAndWorkspaceThatHasAPictureGetsTheNewOne) {
+    const QStringList images{
+        "/backdrop/screen0/monitorDP-1/workspace0/last-image",
+        "/backdrop/screen0/monitorDP-1/workspace1/last-image",
+        "/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
+        "/backdrop/screen0/monitorHDMI-1/workspace1/last-image",
+        "/backdrop/screen0/monitor0/workspace0/last-image",
+    };
+    for (const QString& property : images) set(property, "string", "/old.jpg");
+    set("/backdrop/screen0/monitorDP-1/workspace0/image-style", "int", "3");
+    set("/backdrop/single-workspace-mode", "bool", "true");
+
+    makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume 1.jpg", Screen{"eDP-1"});
+
+    for (const QString& property : images)
+        EXPECT_EQ(get(property).toStdString(), "/p/daylume 1.jpg") << property.toStdString();
+    // The user's choices stay, and no monitor is added.
+    EXPECT_EQ(get("/backdrop/screen0/monitorDP-1/workspace0/image-style"), "3");
+    EXPECT_EQ(get("/backdrop/single-workspace-mode"), "true");
+    EXPECT_FALSE(query({"-l"}).contains("eDP-1"));
+}
+
+TEST_F(XfconfTest, WithoutSettingsThePrimaryOutputGetsAZoomedPicture) {
+    makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume-1.jpg", Screen{"eDP-1"});
+
+    EXPECT_EQ(query({"-l"}).split('\n'),
+              (QStringList{"/backdrop/screen0/monitoreDP-1/workspace0/image-style",
+                           "/backdrop/screen0/monitoreDP-1/workspace0/last-image"}));
+    const QVariant image = typed("/backdrop/screen0/monitoreDP-1/workspace0/last-image");
+    const QVariant style = typed("/backdrop/screen0/monitoreDP-1/workspace0/image-style");
+    EXPECT_EQ(image.typeId(), QMetaType::QString);
+    EXPECT_EQ(image.toString(), "/p/daylume-1.jpg");
+    EXPECT_EQ(style.typeId(), QMetaType::Int);
+    EXPECT_EQ(style.toInt(), 5);
+}
+
+}  // namespace
+}  // namespace daylume::test
