@@ -4,25 +4,10 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/json.h"
 #include "shell/app_delegate.h"
 
 namespace daylume {
 namespace {
-
-// Removes every "&pid=hp" in one left-to-right pass; text that only forms the marker once an
-// occurrence is gone stays.
-std::string withoutPidMarker(std::string_view text) {
-    constexpr std::string_view marker = "&pid=hp";
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t pos = 0;;) {
-        const std::size_t found = text.find(marker, pos);
-        result.append(text.substr(pos, found - pos));
-        if (found == std::string_view::npos) return result;
-        pos = found + marker.size();
-    }
-}
 
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
@@ -62,24 +47,6 @@ void LookupState::handleLookupTimeout() {
 }
 
 }  // namespace
-
-std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceOrigin) {
-    const std::optional<Json> root = Json::parse(body);
-    if (!root || !root->isObject()) return std::nullopt;
-    const std::optional<Json> images = root->member("images");
-    if (!images || !images->isArray() || images->size() == 0) return std::nullopt;
-    for (std::size_t i = 0; i < images->size(); ++i)
-        if (!images->at(i).isObject()) return std::nullopt;
-    const std::optional<Json> address = images->at(0).member("url");
-    if (!address || !address->isString()) return std::nullopt;
-
-    // The address is relative to the service; composed, it must still name the service's own
-    // origin ("@other.example/x.jpg" or an absolute address would not).
-    std::optional<Url> url =
-        Url::parse(serviceOrigin.absoluteString() + withoutPidMarker(address->string()));
-    if (!url || url->origin() != serviceOrigin.origin()) return std::nullopt;
-    return url;
-}
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
     auto state =

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QNetworkReply>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <memory>
 
 namespace daylume {
@@ -30,6 +31,11 @@ std::optional<Error> transportError(const QNetworkReply& reply) {
     return Error{"QNetworkReply", long(code), reply.errorString().toStdString()};
 }
 
+Error sizeLimitError(qint64 limit) {
+    return Error{"QNetworkReply", long(QNetworkReply::OperationCanceledError),
+                 "the answer is larger than " + std::to_string(limit / 1024) + " KiB"};
+}
+
 // Removes the file when the last holder lets go of it.
 struct TemporaryPath {
     std::filesystem::path path;
@@ -41,7 +47,7 @@ struct TemporaryPath {
 
 }  // namespace
 
-QtHttpClient::QtHttpClient() = default;
+QtHttpClient::QtHttpClient(Limits limits) : limits_(limits) {}
 
 QtHttpClient::~QtHttpClient() {
     // Replies still running must not call back into callers that are going away.
@@ -70,10 +76,20 @@ QNetworkReply* QtHttpClient::get(const Url& url) {
 
 void QtHttpClient::dataTask(const Url& url, DataCompletion completion) {
     QNetworkReply* reply = get(url);
+    // Answers are read whole into memory, so a runaway one is cut off.
+    auto tooLarge = std::make_shared<std::optional<Error>>();
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [this, reply, tooLarge](qint64 received, qint64 total) {
+                         if (*tooLarge || std::max(received, total) <= limits_.maxAnswerBytes)
+                             return;
+                         *tooLarge = sizeLimitError(limits_.maxAnswerBytes);
+                         reply->abort();
+                     });
     QObject::connect(reply, &QNetworkReply::finished, reply,
-                     [reply, completion = std::move(completion)] {
+                     [reply, tooLarge, completion = std::move(completion)] {
                          reply->deleteLater();
-                         std::optional<Error> error = transportError(*reply);
+                         std::optional<Error> error = *tooLarge;
+                         if (!error) error = transportError(*reply);
                          std::optional<std::string> body;
                          if (!error) body = reply->readAll().toStdString();
                          completion(std::move(body), responseOf(*reply), std::move(error));
@@ -94,10 +110,13 @@ void QtHttpClient::downloadTask(const Url& url, DownloadCompletion completion) {
     if (!download->file.open()) download->fail();
 
     QNetworkReply* reply = get(url);
-    auto writeAvailable = [reply, download] {
+    auto writeAvailable = [this, reply, download] {
         const QByteArray chunk = reply->readAll();
         if (download->error) return;
-        if (download->file.write(chunk) != chunk.size()) {
+        if (download->file.size() + chunk.size() > limits_.maxDownloadBytes) {
+            download->error = sizeLimitError(limits_.maxDownloadBytes);
+            reply->abort();
+        } else if (download->file.write(chunk) != chunk.size()) {
             download->fail();
             reply->abort();
         }

@@ -10,12 +10,20 @@ class QNetworkReply;
 
 namespace daylume {
 
+// Bodies beyond these sizes end the request with an error. Pictures of the day are a few
+// megabytes at most and archive answers a few kilobytes.
+struct HttpLimits {
+    qint64 maxAnswerBytes = 1 << 20;     // data tasks, read into memory
+    qint64 maxDownloadBytes = 64 << 20;  // downloads, streamed to a file
+};
+
 // HTTP on one QNetworkAccessManager on the main thread: HTTP/2 where the server offers it, TLS
 // verified against the system's CAs, redirects followed but never from https to http. Data
 // completions run on the main thread; download completions on one worker thread of their own.
 class QtHttpClient final : public HttpClient {
 public:
-    QtHttpClient();
+    using Limits = HttpLimits;
+    explicit QtHttpClient(Limits limits = {});
     ~QtHttpClient() override;
 
     void dataTask(const Url& url, DataCompletion completion) override;
@@ -24,6 +32,7 @@ public:
 private:
     QNetworkReply* get(const Url& url);
 
+    Limits limits_;
     QNetworkAccessManager manager_;
     SerialQueue downloadQueue_;
     QHash<QString, int> openPerOrigin_;  // requests in flight, per origin
