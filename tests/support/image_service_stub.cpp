@@ -108,6 +108,11 @@ void ImageServiceStub::setPathAnswer(const QByteArray& pathAndQuery, const Answe
 }
 
 void ImageServiceStub::setPrefixAnswer(const QByteArray& prefix, const Answer& answer) {
+    for (auto& [known, known_answer] : prefixAnswers_)
+        if (known == prefix) {
+            known_answer = answer;
+            return;
+        }
     prefixAnswers_.append({prefix, answer});
 }
 

@@ -52,7 +52,7 @@ public:
     // Answers for any target (path and query) by exact match, checked before everything else.
     void setPathAnswer(const QByteArray& pathAndQuery, const Answer& answer);
     // Answers for every target starting with `prefix` without an exact answer; the first prefix
-    // set wins. Targets nothing matches get a 404 HTML page.
+    // set wins; setting a prefix again replaces its answer. Targets nothing matches get a 404 HTML page.
     void setPrefixAnswer(const QByteArray& prefix, const Answer& answer);
 
     // The archive body the service sends for one market, with the image at

@@ -1,6 +1,7 @@
 #include "platform/file_manager.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,31 @@ std::optional<std::chrono::system_clock::time_point> creationDate(const fs::path
     if (st.stx_mask & STATX_BTIME) return toTimePoint(st.stx_btime);
     if (st.stx_mask & STATX_MTIME) return toTimePoint(st.stx_mtime);
     return std::nullopt;
+}
+
+// Copies the bytes of `from` into the new file `to`; the errno of the first failure, or 0. Unlike
+// std::filesystem::copy_file, a full disk is reported as such, not as an I/O error.
+int copyFile(const fs::path& from, const fs::path& to) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::sendfile(out, in, nullptr, 1 << 20);
+        if (n > 0) continue;
+        if (n == 0) break;
+        if (errno == EINTR) continue;
+        error = errno;
+        break;
+    }
+    if (::close(out) != 0 && !error) error = errno;
+    ::close(in);
+    return error;
 }
 
 }  // namespace
@@ -68,8 +94,11 @@ void FileManager::copyItem(const fs::path& from, const fs::path& to) const {
     if (fs::symlink_status(to, ec).type() != fs::file_type::not_found)
         fail(std::make_error_code(std::errc::file_exists), to);
     const fs::path partial = to.parent_path() / ("." + to.filename().string() + ".part");
-    fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(partial, to, ec);
+    if (const int error = copyFile(from, partial)) {
+        fs::remove(partial, ec);
+        throw Failure(posixError(error, to.string()));
+    }
+    fs::rename(partial, to, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(partial, ignored);

@@ -60,6 +60,7 @@ QtHttpClient::~QtHttpClient() {
 QNetworkReply* QtHttpClient::get(const Url& url) {
     const QUrl qurl(QString::fromStdString(url.absoluteString()), QUrl::StrictMode);
     QNetworkRequest request(qurl);
+    request.setTransferTimeout(int(limits_.transferTimeout.count()));
     // Qt keys its connection pools by origin and peer verify name. A request that would wait
     // behind a full pool goes to a second pool whose verify name is the host itself: the same
     // certificate check, but connections of its own, so up to twelve requests run at once.

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QNetworkAccessManager>
+#include <chrono>
 
 #include "platform/http_client.h"
 #include "platform/linux/serial_queue.h"
@@ -15,6 +16,10 @@ namespace daylume {
 struct HttpLimits {
     qint64 maxAnswerBytes = 1 << 20;     // data tasks, read into memory
     qint64 maxDownloadBytes = 64 << 20;  // downloads, streamed to a file
+    // A request that transfers nothing for this long fails. Qt has no limit of its own, and a
+    // server that never answers would hold its connection, and the requests queued behind it,
+    // for good.
+    std::chrono::milliseconds transferTimeout{60'000};
 };
 
 // HTTP on one QNetworkAccessManager on the main thread: HTTP/2 where the server offers it, TLS
