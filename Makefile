@@ -2,7 +2,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps configure build run test bench fuzz sanitize clean
 
 all: build
 
@@ -26,5 +28,26 @@ bench: build
 	./$(BUILD_DIR)/bench/bench-lookup
 	./$(BUILD_DIR)/bench/bench-install
 
+# The market-answer fuzzer (libFuzzer, clang, address and undefined-behaviour sanitizers) for a
+# bounded time; new inputs it finds go to build-fuzz/corpus.
+fuzz: deps
+	@test -f build-fuzz/build.ninja || cmake -S . -B build-fuzz -G Ninja \
+		-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYLUME_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	mkdir -p build-fuzz/corpus
+	./build-fuzz/fuzz/market_answer_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=5 \
+		-rss_limit_mb=2048 -print_final_stats=1 build-fuzz/corpus fuzz/corpus
+
+# The whole test suite built with the address and undefined-behaviour sanitizers.
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+sanitize: deps
+	@test -f build-asan/build.ninja || cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 300
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-fuzz build-asan
