@@ -33,26 +33,10 @@ work=$(mktemp -d)
 cleanup() { kill $daylume_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-# The namespace's own network: loopback only, www.bing.com on it, and only the test CA trusted.
-mount --make-rprivate /
-ip link set lo up
-printf '127.0.0.1 localhost www.bing.com\n::1 localhost\n' >"$work/hosts"
-mount --bind "$work/hosts" /etc/hosts
-"$make_certificates" "$work/certs" || fail "no certificates"
-mkdir "$work/trusted"
-cp "$work/certs/ca.pem" "$work/trusted/daylume-test-ca.pem"
-cp "$work/certs/ca.pem" "$work/trusted/ca-certificates.crt"
-openssl rehash "$work/trusted" >/dev/null 2>&1
-mount --bind "$work/trusted" /etc/ssl/certs
-
-convert -size 1920x1080 xc:'#1e6091' "$work/picture.jpg"
-stub_args=(--cert "$work/certs/server.pem" --key "$work/certs/server.key" --port 443
-           --image "$work/picture.jpg")
+stub_args=()
 [ "$scenario" = no-answer ] && stub_args+=(--hang-markets)
-"$stub" "${stub_args[@]}" >"$work/stub.log" 2>&1 &
-stub_pid=$!
-for _ in $(seq 50); do grep -q listening "$work/stub.log" && break; sleep 0.1; done
-grep -q listening "$work/stub.log" || { cat "$work/stub.log"; echo "FAIL: stand-in did not start"; exit 1; }
+source "$(dirname "$0")/stand_in_service.sh"
+start_stand_in_service "$work" "$stub" "$make_certificates" "${stub_args[@]}" || fail "no stand-in service"
 
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
 tray_pid=$!

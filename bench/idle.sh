@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Footprint at rest: Daylume after its launch check and first install, and a bare Qt tray
+# program beside it, both idle for the same 60 s on one X display with trayer. Prints resident
+# memory, CPU time and context switches (all threads) in that minute.
+#
+#   bench/idle.sh DAYLUME BARE_TRAY STUB MAKE_CERTIFICATES    (run under tests/run-with-xvfb)
+#
+# Daylume runs against the local stand-in for the image service, in a mount and network
+# namespace of its own (root), as in the end-to-end tests.
+set -uo pipefail
+daylume=$1 bare=$2 stub=$3 make_certificates=$4
+seconds=${IDLE_SECONDS:-60}
+
+if [ "${IN_NAMESPACE:-}" != 1 ]; then
+    unshare --mount --net true 2>/dev/null || { echo "needs root for namespaces"; exit 77; }
+    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
+fi
+work=$(mktemp -d)
+trap 'kill $daylume_pid $bare_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+source "$(dirname "$0")/../tests/app/stand_in_service.sh"
+start_stand_in_service "$work" "$stub" "$make_certificates" || exit 1
+
+trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
+tray_pid=$!
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
+mkdir -p "$HOME"
+"$daylume" >"$work/daylume.log" 2>/dev/null &
+daylume_pid=$!
+"$bare" >/dev/null 2>&1 &
+bare_pid=$!
+for _ in $(seq 300); do grep -q "✅ 壁纸设置成功：" "$work/daylume.log" && break; sleep 0.1; done
+grep -q "✅ 壁纸设置成功：" "$work/daylume.log" || { echo "Daylume installed nothing"; cat "$work/daylume.log"; exit 1; }
+sleep 5  # both launch lookups and installs have ended
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+switches() { cat /proc/"$1"/task/*/status | awk '/^(non)?voluntary_ctxt_switches/ {n += $2} END {print n}'; }
+rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
+threads() { ls "/proc/$1/task" | wc -l; }
+
+declare -A t0 s0
+for pid in $daylume_pid $bare_pid; do t0[$pid]=$(ticks $pid); s0[$pid]=$(switches $pid); done
+sleep "$seconds"
+hz=$(getconf CLK_TCK)
+printf 'idle for %d s after the first install (trayer on Xvfb)\n' "$seconds"
+printf '%-10s %10s %8s %14s %16s\n' program "RSS (KiB)" threads "CPU (ms)" "ctx switches"
+for pid in $daylume_pid $bare_pid; do
+    name=Daylume; [ "$pid" = "$bare_pid" ] && name=bare-tray
+    printf '%-10s %10d %8d %14d %16d\n' $name "$(rss $pid)" "$(threads $pid)" \
+        $(( ($(ticks $pid) - ${t0[$pid]}) * 1000 / hz )) $(( $(switches $pid) - ${s0[$pid]} ))
+done
+awk -v a="$(rss $daylume_pid)" -v b="$(rss $bare_pid)" 'BEGIN {printf "RSS ratio %.2f (goal <= 1.3)\n", a / b}'
