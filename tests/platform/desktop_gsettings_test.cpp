@@ -1,10 +1,11 @@
-// Cinnamon and MATE against their real background schemas, with GLib's keyfile back end in a
+// GNOME, Cinnamon and MATE against their real background schemas, with GLib's keyfile back end in a
 // temporary configuration folder, read back with the gsettings tool.
 #include <gtest/gtest.h>
 
 #include <QProcess>
 #include <cstdlib>
 
+#include "platform/error.h"
 #include "platform/linux/desktop_backends.h"
 #include "support/sim_platform.h"
 
@@ -43,6 +44,32 @@ TEST_F(DesktopGSettingsTest, CinnamonGetsAFileUriAndMateAPlainPath) {
               "'file:///home/user/.local/share/Daylume/daylume-A%20B.jpg'");
     EXPECT_EQ(gsettingsGet("org.mate.background", "picture-filename"),
               "'/home/user/.local/share/Daylume/daylume-A B.jpg'");
+}
+
+TEST_F(DesktopGSettingsTest, GnomeGetsBothTheLightAndTheDarkPicture) {
+    auto gnome = makeDesktopBackend(DesktopSession::Gnome);
+    gnome->setPicture("/home/user/.local/share/Daylume/daylume-A B.jpg", Screen{"DP-1"});
+
+    const std::string uri = "'file:///home/user/.local/share/Daylume/daylume-A%20B.jpg'";
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri"), uri);
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri-dark"), uri);
+}
+
+TEST_F(DesktopGSettingsTest, AKeyTheSchemaLacksIsSkippedAndAMissingSchemaIsNamed) {
+    // The screensaver schema has picture-uri but no dark variant.
+    GSettingsBackground screensaver("GNOME", "org.gnome.desktop.screensaver",
+                                    {"picture-uri", "picture-uri-dark"}, true);
+    screensaver.setPicture("/tmp/p.jpg", Screen{});
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), "'file:///tmp/p.jpg'");
+
+    GSettingsBackground missing("Cinnamon", "org.example.no.such.schema", {"picture-uri"}, true);
+    try {
+        missing.setPicture("/tmp/p.jpg", Screen{});
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.error().message,
+                  "Cinnamon: GSettings schema org.example.no.such.schema is not installed");
+    }
 }
 
 }  // namespace
