@@ -149,6 +149,20 @@ TEST_F(HttpClientTest, ADownloadIsStreamedToAFileHandedOverOffTheMainThread) {
     EXPECT_FALSE(std::filesystem::exists(result.file));  // removed once the completion returned
 }
 
+TEST_F(HttpClientTest, DownloadCompletionsRunOneAtATime) {
+    stub.setPrefixAnswer("/th?", {.contentType = "image/jpeg", .body = QByteArray(1000, 'x')});
+    std::atomic<int> running = 0, mostAtOnce = 0, done = 0;
+    for (int i = 0; i < 3; ++i)
+        http.downloadTask(url("/th?id=" + std::to_string(i)), [&](auto, auto&, auto) {
+            mostAtOnce = std::max(mostAtOnce.load(), ++running);
+            QThread::msleep(100);  // an install that takes its time
+            --running;
+            ++done;
+        });
+    ASSERT_TRUE(waitUntil([&] { return done == 3; }));
+    EXPECT_EQ(mostAtOnce, 1);
+}
+
 TEST_F(HttpClientTest, AnErrorPageDownloadsAsAFileWithItsStatus) {
     const DownloadResult result = download("/th?id=OHR.Missing.jpg");
     EXPECT_FALSE(result.error.has_value());
