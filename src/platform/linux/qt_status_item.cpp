@@ -1,6 +1,7 @@
 #include "platform/linux/qt_status_item.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <QCursor>
 #include <QDBusConnection>
@@ -27,11 +28,9 @@ QtStatusItem::QtStatusItem() {
         bus.connect(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService,
                     QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(showIfTrayExists()));
     }
-    // X11 trays announce themselves through a selection that cannot be watched from Qt; look
-    // now and then while there is none, and stop once there is.
-    x11TrayPoll_.setInterval(std::chrono::seconds(2));
-    connect(&x11TrayPoll_, &QTimer::timeout, this, &QtStatusItem::showIfTrayExists);
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) x11TrayPoll_.start();
+    // An X11 tray announces itself by taking a selection; the X server tells when it changes
+    // hands, so nothing has to poll.
+    watchX11TraySelection();
     // Once the caller has given the icon its image and menu.
     QTimer::singleShot(0, this, &QtStatusItem::showIfTrayExists);
 }
@@ -64,7 +63,7 @@ void QtStatusItem::setMenu(std::vector<MenuEntry> entries) {
 
 void QtStatusItem::showIfTrayExists() {
     if (tray_ || (!statusNotifierHostExists() && !x11TrayExists())) return;
-    x11TrayPoll_.stop();
+    QCoreApplication::instance()->removeNativeEventFilter(this);
     tray_ = std::make_unique<QSystemTrayIcon>(icon_);
     tray_->setToolTip(QStringLiteral("Daylume"));
     tray_->setContextMenu(&menu_);
@@ -84,17 +83,55 @@ bool QtStatusItem::statusNotifierHostExists() {
     return watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
-bool QtStatusItem::x11TrayExists() {
+namespace {
+
+xcb_connection_t* x11Connection() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11) return false;
-    xcb_connection_t* connection = x11->connection();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The selection an X11 tray owns on the first screen.
+xcb_atom_t traySelection(xcb_connection_t* connection) {
     static const char kSelection[] = "_NET_SYSTEM_TRAY_S0";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, sizeof kSelection - 1, kSelection), nullptr);
-    if (!atom) return false;
-    const xcb_atom_t selection = atom->atom;
-    free(atom);
-    if (selection == XCB_ATOM_NONE) return false;  // no tray ever existed on this display
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof kSelection - 1, kSelection), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    free(reply);
+    return atom;
+}
+
+}  // namespace
+
+void QtStatusItem::watchX11TraySelection() {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return;
+    const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present) return;
+    xfixesFirstEvent_ = xfixes->first_event;
+    free(xcb_xfixes_query_version_reply(
+        connection,
+        xcb_xfixes_query_version(connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+        nullptr));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_xfixes_select_selection_input(connection, root, traySelection(connection),
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+    xcb_flush(connection);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+bool QtStatusItem::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t" || tray_) return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == xfixesFirstEvent_ + XCB_XFIXES_SELECTION_NOTIFY)
+        QTimer::singleShot(0, this, &QtStatusItem::showIfTrayExists);  // not inside Qt's dispatch
+    return false;
+}
+
+bool QtStatusItem::x11TrayExists() {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection) return false;
+    const xcb_atom_t selection = traySelection(connection);
+    if (selection == XCB_ATOM_NONE) return false;
     xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
         connection, xcb_get_selection_owner(connection, selection), nullptr);
     const bool exists = owner && owner->owner != XCB_WINDOW_NONE;

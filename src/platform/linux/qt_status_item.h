@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QMenu>
@@ -14,7 +15,7 @@ namespace daylume {
 // A QSystemTrayIcon made only once the desktop has a tray: Qt decides once, when the icon is
 // made, between a StatusNotifierItem (a host on the session bus) and the X11 tray, so making it
 // before a host exists could leave it invisible for good. Until then this watches for either.
-class QtStatusItem final : public QObject, public StatusItem {
+class QtStatusItem final : public QObject, public StatusItem, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
     QtStatusItem();
@@ -27,10 +28,13 @@ public:
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
     QMenu* menu() { return &menu_; }
 
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
 private Q_SLOTS:
     void showIfTrayExists();
 
 private:
+    void watchX11TraySelection();
     static bool statusNotifierHostExists();
     static bool x11TrayExists();
 
@@ -38,7 +42,7 @@ private:
     QMenu menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     QDBusServiceWatcher watcher_;
-    QTimer x11TrayPoll_;
+    int xfixesFirstEvent_ = -1;  // where the XFIXES extension's events start
 };
 
 }  // namespace daylume
