@@ -13,12 +13,18 @@ if [ "${IN_NETNS:-}" != 1 ]; then
 fi
 ip link set lo up
 home=$(mktemp -d)
-trap 'kill $first 2>/dev/null; rm -rf "$home"' EXIT
+trap 'kill $first $tray 2>/dev/null; rm -rf "$home"' EXIT
 export HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config GSETTINGS_BACKEND=memory
 
+trayer >/dev/null 2>&1 &
+tray=$!
 "$daylume" >"$home/first.log" 2>"$home/first.err" &
 first=$!
-sleep 4  # past the tray set-up at 3 s, before the launch check at 8 s
+# Its icon in the tray shows that the set-up (3 s after start) has run and the observers exist;
+# the launch check follows 5 s later.
+icon_shown() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -qE ' [0-9]+x[0-9]+\+0\+0 '; }
+for _ in $(seq 100); do icon_shown && break; sleep 0.1; done
+icon_shown || { echo "the tray icon never appeared"; cat "$home/first.err"; exit 1; }
 
 second_out=$("$daylume" 2>&1)
 second_status=$?

@@ -124,14 +124,15 @@ TEST_F(NetworkFaultTest, MarketsThatNeverAnswerEndAtTheDeadlineAndTheNextRefresh
 class DiskFaultTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system";
-        ASSERT_EQ(unshare(CLONE_NEWNS), 0);
-        ASSERT_EQ(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
         fs::create_directories(sim.imageFolder());
-        ASSERT_EQ(mount("daylume-test", sim.imageFolder().c_str(), "tmpfs", 0, "size=600k"), 0);
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("daylume-test", sim.imageFolder().c_str(), "tmpfs", 0, "size=600k") != 0)
+            GTEST_SKIP() << "cannot mount a small file system here (needs root and namespaces)";
+        mounted = true;
     }
     void TearDown() override {
-        if (geteuid() == 0) umount2(sim.imageFolder().c_str(), MNT_DETACH);
+        if (mounted) umount2(sim.imageFolder().c_str(), MNT_DETACH);
     }
     std::string install(const QByteArray& picture) {
         const fs::path file = sim.temp.path() / "download";
@@ -149,6 +150,7 @@ protected:
     }
 
     SimPlatform sim;
+    bool mounted = false;
 };
 
 TEST_F(DiskFaultTest, AFullDiskLeavesNoPartialPictureAndLosesNone) {
