@@ -12,7 +12,6 @@ std::optional<Url> Url::parse(std::string_view text) {
     url.origin_ = parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
                       .toString(QUrl::FullyEncoded)
                       .toStdString();
-    url.host_ = parsed.host(QUrl::FullyEncoded).toStdString();
     return url;
 }
 

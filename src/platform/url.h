@@ -17,14 +17,12 @@ public:
     // Scheme, user information, host and port as written: "https://www.bing.com". Two addresses
     // with different origins never reach the same server under the same name.
     const std::string& origin() const { return origin_; }
-    const std::string& host() const { return host_; }
 
     friend bool operator==(const Url& a, const Url& b) { return a.text_ == b.text_; }
 
 private:
     std::string text_;
     std::string origin_;
-    std::string host_;
 };
 
 }  // namespace daylume

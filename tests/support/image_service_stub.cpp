@@ -160,7 +160,6 @@ void ImageServiceStub::acceptPending() {
             continue;
         }
         connections_.insert(socket, Connection{});
-        ++accepted_;
         peakOpen_ = std::max(peakOpen_, openConnections());
         connect(socket, &QSslSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QSslSocket::disconnected, this, [this, socket] { drop(socket); });
@@ -201,10 +200,7 @@ void ImageServiceStub::serveNext(QSslSocket* socket) {
         it->buffer.remove(0, headEnd + 4);
         const QByteArray target = requestLine.split(' ').value(1);
         requests_.append(target);
-        Q_EMIT requestReceived(target);
         const Answer answer = answerFor(target);
-        it = connections_.find(socket);  // a slot may have called stop()
-        if (it == connections_.end()) return;
         if (answer.hang) {
             it->busy = true;
             return;

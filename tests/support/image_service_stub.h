@@ -52,7 +52,8 @@ public:
     // Answers for any target (path and query) by exact match, checked before everything else.
     void setPathAnswer(const QByteArray& pathAndQuery, const Answer& answer);
     // Answers for every target starting with `prefix` without an exact answer; the first prefix
-    // set wins; setting a prefix again replaces its answer. Targets nothing matches get a 404 HTML page.
+    // set wins; setting a prefix again replaces its answer. Targets nothing matches get a 404 HTML
+    // page.
     void setPrefixAnswer(const QByteArray& prefix, const Answer& answer);
 
     // The archive body the service sends for one market, with the image at
@@ -62,16 +63,11 @@ public:
     static QByteArray imagePath(const QString& marketCode);
 
     QList<QByteArray> requests() const { return requests_; }  // targets, in arrival order
-    int connectionsAccepted() const { return accepted_; }     // completed TLS handshakes
     int maxConcurrentConnections() const { return peakOpen_; }
     int openConnections() const { return int(connections_.size()); }
 
     // Closes every connection (hanging ones too) and stops listening.
     void stop();
-
-Q_SIGNALS:
-    // Emitted before the answer is looked up, so a connected slot may still change it.
-    void requestReceived(const QByteArray& target);
 
 private:
     struct Connection {
@@ -93,7 +89,6 @@ private:
     QHash<QByteArray, Answer> pathAnswers_;
     QList<std::pair<QByteArray, Answer>> prefixAnswers_;
     QList<QByteArray> requests_;
-    int accepted_ = 0;
     int peakOpen_ = 0;
 };
 

@@ -48,7 +48,6 @@ public:
     void runFor(Seconds duration) { runUntil(now_ + duration); }
     // The queue of the task now running: where a completion was called from.
     Queue currentQueue() const { return current_; }
-    std::size_t pendingTasks() const { return tasks_.size(); }
 
 private:
     void schedule(Seconds at, Queue queue, Task task);
