@@ -16,7 +16,7 @@ home=$(mktemp -d)
 trap 'kill $first $tray 2>/dev/null; rm -rf "$home"' EXIT
 export HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config GSETTINGS_BACKEND=memory
 
-trayer >/dev/null 2>&1 &
+trayer >"$home/trayer.err" 2>&1 &
 tray=$!
 "$daylume" >"$home/first.log" 2>"$home/first.err" &
 first=$!
@@ -24,7 +24,7 @@ first=$!
 # the launch check follows 5 s later.
 icon_shown() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -qE ' [0-9]+x[0-9]+\+0\+0 '; }
 for _ in $(seq 100); do icon_shown && break; sleep 0.1; done
-icon_shown || { echo "the tray icon never appeared"; cat "$home/first.err"; exit 1; }
+icon_shown || { echo "the tray icon never appeared"; cat "$home/first.err" "$home/trayer.err"; exit 1; }
 
 second_out=$("$daylume" 2>&1)
 second_status=$?
