@@ -82,7 +82,11 @@ TEST_F(TrayTest, TheIconAppearsInAnX11TrayStartedLaterAndItsMenuAndAboutDialogWo
     ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
     waitUntil([] { return false; }, std::chrono::milliseconds(300));
     saveScreenshot("tray-menu.png");
-    menu->hide();
+    // Its shortcuts work while it is open, as the keys it shows promise: Ctrl+R closes it and
+    // refreshes (eight market lookups).
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "ctrl+r"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !menu->isVisible() && sim.http.requests().size() == 8; }))
+        << sim.http.requests().size() << " requests";
 
     // The About entry opens a modal dialog; read it and close it from a timer.
     QString text, informative;

@@ -8,6 +8,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 namespace daylume {
 namespace {
@@ -31,6 +32,7 @@ QtStatusItem::QtStatusItem() {
     // An X11 tray announces itself by taking a selection; the X server tells when it changes
     // hands, so nothing has to poll.
     watchX11TraySelection();
+    menu_.installEventFilter(this);
     // Once the caller has given the icon its image and menu.
     QTimer::singleShot(0, this, &QtStatusItem::showIfTrayExists);
 }
@@ -75,6 +77,21 @@ void QtStatusItem::showIfTrayExists() {
     tray_->show();
 }
 
+// Qt fires an action's shortcut only while the action belongs to an active window, which a tray
+// menu never does; so the open menu matches its Ctrl+letter keys itself.
+bool QtStatusItem::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &menu_ || event->type() != QEvent::KeyPress) return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : menu_.actions()) {
+        if (action->shortcut().isEmpty() || action->shortcut() != pressed) continue;
+        menu_.hide();
+        // After this key event: the action may open a modal dialog.
+        QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
 bool QtStatusItem::statusNotifierHostExists() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcherService)) return false;
@@ -95,7 +112,7 @@ xcb_atom_t traySelection(xcb_connection_t* connection) {
     static const char kSelection[] = "_NET_SYSTEM_TRAY_S0";
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, sizeof kSelection - 1, kSelection), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return atom;
 }

@@ -29,6 +29,7 @@ public:
     QMenu* menu() { return &menu_; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
     void showIfTrayExists();
