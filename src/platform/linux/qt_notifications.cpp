@@ -1,6 +1,6 @@
 #include "platform/linux/qt_notifications.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 namespace daylume {
 
@@ -10,7 +10,10 @@ QtNotifications::QtNotifications(SingleInstance& instance)
                      [this] { post(SystemEvent::Activation); });
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, &context_,
                      [this](Qt::ApplicationState state) {
-                         if (state == Qt::ApplicationActive) post(SystemEvent::Activation);
+                         // The open tray menu takes the focus, but it belongs to the panel:
+                         // opening it is no activation, as a menu-bar extra's menu is none.
+                         if (state == Qt::ApplicationActive && !QApplication::activePopupWidget())
+                             post(SystemEvent::Activation);
                      });
 }
 
