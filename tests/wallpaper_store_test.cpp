@@ -1,8 +1,6 @@
 // Storing, pruning and installing a downloaded picture, on real temporary directories.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -197,9 +195,10 @@ TEST_F(WallpaperStoreTest, AnythingButAPictureIsRejectedBeforeAnythingIsStored) 
     install(page, {404, "text/html; charset=utf-8"});
     install(jpegBytes().substr(0, 3), kJpegResponse);  // a JPEG marker and nothing else
     install("", {200, ""});
+    install(encodedImage("BMP"), {200, "image/bmp"});  // a picture, but not one desktops all show
 
     const auto lines = sim.log.lines();
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0],
               "❌ 设置桌面壁纸失败：Error Domain=Daylume Code=1 \"received no JPEG, PNG or WebP "
               "picture: HTTP 404, text/html; charset=utf-8, " +
@@ -207,6 +206,7 @@ TEST_F(WallpaperStoreTest, AnythingButAPictureIsRejectedBeforeAnythingIsStored) 
     EXPECT_TRUE(lines[1].starts_with("❌ 设置桌面壁纸失败：")) << lines[1];
     EXPECT_TRUE(lines[2].find("HTTP 200, no content type, 0 bytes") != std::string::npos)
         << lines[2];
+    EXPECT_TRUE(lines[3].find("HTTP 200, image/bmp") != std::string::npos) << lines[3];
     EXPECT_EQ(folder(), before);
     EXPECT_TRUE(sim.desktop.pictures.empty());
 }
@@ -214,14 +214,8 @@ TEST_F(WallpaperStoreTest, AnythingButAPictureIsRejectedBeforeAnythingIsStored) 
 TEST_F(WallpaperStoreTest, PngAndWebpPicturesAreAccepted) {
     for (const char* format : {"PNG", "WEBP"}) {
         SCOPED_TRACE(format);
-        QImage image(32, 16, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(image.save(&buffer, format));
         sim.log.clear();
-        install(bytes.toStdString(), {200, "application/octet-stream"});
+        install(encodedImage(format), {200, "application/octet-stream"});
         EXPECT_TRUE(sim.log.lines().back().starts_with("✅ 壁纸设置成功："))
             << sim.log.lines().back();
     }

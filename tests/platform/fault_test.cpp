@@ -99,8 +99,9 @@ TEST_F(NetworkFaultTest, ADownloadCutOffOrTooLargeOrRedirectedToHttpFailsCleanly
         const auto lines = refresh();
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_TRUE(lines[1].starts_with("❌ 图片下载失败：")) << lines[1];
-        if (name == "too large")
+        if (name == "too large") {
             EXPECT_EQ(lines[1], "❌ 图片下载失败：the answer is larger than 256 KiB");
+        }
         EXPECT_TRUE(storedPictures(sim.imageFolder()).empty());
     }
     serve({.contentType = "image/jpeg", .body = noisyJpeg(20)});

@@ -183,13 +183,13 @@ SimPlatform::SimPlatform()
       files(dataHome),
       platform{loop, http, files, desktop, log, application, bundle, notifications} {}
 
-std::string jpegBytes(int width, int height, unsigned rgb) {
+std::string encodedImage(const char* format, int width, int height, unsigned rgb) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor::fromRgb(rgb));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
+    if (!image.save(&buffer, format)) return {};
     return bytes.toStdString();
 }
 

@@ -216,7 +216,12 @@ struct SimPlatform {
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }
 };
 
-// A small valid JPEG picture of one colour.
-std::string jpegBytes(int width = 64, int height = 36, unsigned rgb = 0x3366cc);
+// A small valid picture of one colour in `format` ("JPEG", "PNG", "WEBP", "BMP"); empty if Qt
+// cannot write that format.
+std::string encodedImage(const char* format, int width = 64, int height = 36,
+                         unsigned rgb = 0x3366cc);
+inline std::string jpegBytes(int width = 64, int height = 36, unsigned rgb = 0x3366cc) {
+    return encodedImage("JPEG", width, height, rgb);
+}
 
 }  // namespace daylume::test
