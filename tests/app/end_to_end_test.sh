@@ -45,6 +45,7 @@ tray_pid=$!
 export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
 export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
 mkdir -p "$HOME"
+started=$(date +%s%N)
 "$daylume" >"$work/daylume.log" 2>"$work/daylume.err" &
 daylume_pid=$!
 folder=$XDG_DATA_HOME/Daylume
@@ -52,6 +53,10 @@ stored() { find "$folder" -maxdepth 1 -name 'daylume-*.jpg' 2>/dev/null | wc -l;
 
 case $scenario in
 launch)
+    wait_for "🕔 启动后静默补偿检查开始" 30 || fail "no launch check"
+    # 3 s to the tray set-up, 5 s more to the check; polling only makes it look later.
+    after=$((($(date +%s%N) - started) / 1000000))
+    [ "$after" -ge 8000 ] && [ "$after" -lt 20000 ] || fail "the launch check came after $after ms"
     wait_for "✅ 壁纸设置成功：" 30 || fail "no install after launch"
     [ "$(head -1 "$work/daylume.log")" = "🕔 启动后静默补偿检查开始" ] || fail "the launch check is not first"
     grep -qF "✅ 全球优先：成功拉取 [" "$work/daylume.log" || fail "no market line"
