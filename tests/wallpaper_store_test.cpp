@@ -37,12 +37,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
         }
     }
-    std::set<std::string> folder() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(sim.imageFolder()))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
+    std::set<std::string> folder() const { return sim.storedNames(); }
     std::set<std::string> newNames(const std::set<std::string>& before) const {
         std::set<std::string> added;
         for (const std::string& name : folder())

@@ -37,15 +37,6 @@ QByteArray noisyJpeg(int kilobytes) {
     return bytes;
 }
 
-std::vector<std::string> storedPictures(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        names.push_back(entry.path().filename().string());
-    std::ranges::sort(names);
-    return names;
-}
-
 class NetworkFaultTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -102,11 +93,11 @@ TEST_F(NetworkFaultTest, ADownloadCutOffOrTooLargeOrRedirectedToHttpFailsCleanly
         if (name == "too large") {
             EXPECT_EQ(lines[1], "❌ 图片下载失败：the answer is larger than 256 KiB");
         }
-        EXPECT_TRUE(storedPictures(sim.imageFolder()).empty());
+        EXPECT_TRUE(sim.storedNames().empty());
     }
     serve({.contentType = "image/jpeg", .body = noisyJpeg(20)});
     EXPECT_TRUE(refresh().back().starts_with("✅ 壁纸设置成功："));
-    EXPECT_EQ(storedPictures(sim.imageFolder()).size(), 1u);
+    EXPECT_EQ(sim.storedNames().size(), 1u);
 }
 
 // Without a transfer time limit the hanging requests would keep every connection to the host,
@@ -157,25 +148,25 @@ protected:
 TEST_F(DiskFaultTest, AFullDiskLeavesNoPartialPictureAndLosesNone) {
     ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
     ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
-    const auto before = storedPictures(sim.imageFolder());
+    const auto before = sim.storedNames();
 
     const std::string line = install(noisyJpeg(900));
     EXPECT_TRUE(line.starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=28 ")) << line;
-    EXPECT_EQ(storedPictures(sim.imageFolder()), before);  // no partial file, hidden or not
+    EXPECT_EQ(sim.storedNames(), before);  // no partial file, hidden or not
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
 
     EXPECT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
-    EXPECT_EQ(storedPictures(sim.imageFolder()).size(), 3u);
+    EXPECT_EQ(sim.storedNames().size(), 3u);
 }
 
 TEST_F(DiskFaultTest, AReadOnlyFolderFailsOnceAndKeepsWhatItHas) {
     ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
-    const auto before = storedPictures(sim.imageFolder());
+    const auto before = sim.storedNames();
     remount(MS_RDONLY);
 
     EXPECT_TRUE(
         install(noisyJpeg(30)).starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=30 "));
-    EXPECT_EQ(storedPictures(sim.imageFolder()), before);
+    EXPECT_EQ(sim.storedNames(), before);
 
     remount(0);
     EXPECT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));

@@ -1,7 +1,6 @@
 // The Qt HTTP client and the lookup on it, against the local HTTPS stand-in for the service.
 #include <gtest/gtest.h>
 
-#include <QNetworkReply>
 #include <QThread>
 #include <fstream>
 #include <sstream>
@@ -78,9 +77,6 @@ protected:
         QThread::msleep(50);  // let the worker finish removing the file
         return result.value_or(DownloadResult{});
     }
-    static std::string archiveTarget(std::string_view market) {
-        return "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=" + std::string(market);
-    }
 
     static inline TempDir* folder = nullptr;
     static inline TestCertificates certificates;
@@ -91,29 +87,11 @@ protected:
 
 TEST_F(HttpClientTest, EightRequestsToOneHostAreAllInFlightOverHttp1) {
     stub.setDefaultMarketAnswer({.hang = true});
-    for (std::string_view market : marketCodes) fetch(archiveTarget(market));
+    for (std::string_view market : marketCodes) fetch(marketURL(market, ""));
     // Were any held back behind Qt's six connections per host, only six would ever arrive.
     EXPECT_TRUE(waitUntil([&] { return stub.requests().size() == 8; }));
     EXPECT_EQ(stub.maxConcurrentConnections(), 8);
     EXPECT_TRUE(data.empty());
-}
-
-TEST_F(HttpClientTest, EveryMarketAnswersAndASlowOneComesLast) {
-    stub.setMarketAnswer(
-        "zh-CN",
-        {.delayMs = 800, .body = ImageServiceStub::archiveJson("zh-CN", QDate::currentDate())});
-    for (std::string_view market : marketCodes) fetch(archiveTarget(market));
-    ASSERT_TRUE(waitUntil([&] { return data.size() == 8; }));
-
-    EXPECT_EQ(data.back().url, archiveTarget("zh-CN"));
-    const Url origin = *Url::parse(stub.origin().toStdString());
-    for (const DataResult& result : data) {
-        SCOPED_TRACE(result.url);
-        EXPECT_FALSE(result.error.has_value());
-        EXPECT_EQ(result.response.status, 200);
-        ASSERT_TRUE(result.body.has_value());
-        EXPECT_TRUE(imageURLFromAnswer(*result.body, origin).has_value());
-    }
 }
 
 TEST_F(HttpClientTest, AnHttpErrorStatusIsAnAnswerAndAResetIsAnError) {
@@ -122,7 +100,7 @@ TEST_F(HttpClientTest, AnHttpErrorStatusIsAnAnswerAndAResetIsAnError) {
     stub.setPathAnswer(
         "/reset.jpg",
         {.contentType = "image/jpeg", .body = QByteArray(50'000, 'x'), .resetAfterBytes = 1000});
-    fetch(archiveTarget("en-US"));
+    fetch(marketURL("en-US", ""));
     fetch("/reset.jpg");
     ASSERT_TRUE(waitUntil([&] { return data.size() == 2; }));
 
@@ -170,14 +148,6 @@ TEST_F(HttpClientTest, AnErrorPageDownloadsAsAFileWithItsStatus) {
     EXPECT_TRUE(result.response.contentType.starts_with("text/html"));
     ASSERT_TRUE(result.content.has_value());
     EXPECT_NE(result.content->find("Not Found"), std::string::npos);
-}
-
-TEST_F(HttpClientTest, ARedirectFromHttpsToHttpIsRefused) {
-    stub.setPathAnswer("/moved.jpg", {.status = 302, .location = "http://127.0.0.1:9/x.jpg"});
-    const DownloadResult result = download("/moved.jpg");
-    ASSERT_TRUE(result.error.has_value());
-    EXPECT_EQ(result.error->code, long(QNetworkReply::InsecureRedirectError));
-    EXPECT_FALSE(result.content.has_value());
 }
 
 // The lookup over the real client: AppDelegate on Qt's main loop, with the stand-in as service.

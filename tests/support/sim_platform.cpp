@@ -183,6 +183,14 @@ SimPlatform::SimPlatform()
       files(dataHome),
       platform{loop, http, files, desktop, log, application, bundle, notifications} {}
 
+std::set<std::string> SimPlatform::storedNames() const {
+    std::set<std::string> names;
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(imageFolder(), missing))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 std::string encodedImage(const char* format, int width, int height, unsigned rgb) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor::fromRgb(rgb));

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,8 @@ struct SimPlatform {
     Platform platform;
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }
+    // The names in the image folder, hidden ones too; none while it does not exist.
+    std::set<std::string> storedNames() const;
 };
 
 // A small valid picture of one colour in `format` ("JPEG", "PNG", "WEBP", "BMP"); empty if Qt
