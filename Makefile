@@ -4,7 +4,11 @@ JOBS ?= $(shell nproc)
 
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test bench fuzz sanitize clean
+# CI turns warnings into errors; Debug builds always do.
+DAYLUME_WERROR ?= OFF
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+.PHONY: all deps configure build run test bench fuzz sanitize format format-check tidy clean
 
 all: build
 
@@ -13,12 +17,15 @@ deps:
 
 # Configures once; the build re-runs CMake by itself when a CMakeLists.txt changes.
 configure: deps
-	@test -f $(BUILD_DIR)/build.ninja || cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@test -f $(BUILD_DIR)/build.ninja || cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DDAYLUME_WERROR=$(DAYLUME_WERROR)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only the program, not the tests and benchmarks.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target daylume
 	./$(BUILD_DIR)/daylume
 
 test: build
@@ -50,6 +57,16 @@ sanitize: deps
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 300
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	clang-format --dry-run --Werror $(SOURCES)
+
+# The checks in .clang-tidy over the program's own sources.
+tidy: configure
+	run-clang-tidy -quiet -p $(BUILD_DIR) '$(CURDIR)/src/'
 
 clean:
 	rm -rf $(BUILD_DIR) build-fuzz build-asan

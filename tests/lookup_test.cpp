@@ -2,6 +2,7 @@
 // the deadline, and what is dropped.
 #include <gtest/gtest.h>
 
+#include "pipeline/image_lookup.h"
 #include "shell/app_delegate.h"
 #include "support/lookup_helpers.h"
 #include "support/sim_platform.h"

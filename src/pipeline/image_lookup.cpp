@@ -55,8 +55,8 @@ void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
         const auto address = Url::parse(serviceOrigin_.absoluteString() +
                                         std::string(kArchivePath) + std::string(market));
         platform_.http.dataTask(
-            *address, [state, market](std::optional<std::string> body, const HttpResponse&,
-                                      std::optional<Error> error) {
+            *address, [state, market](const std::optional<std::string>& body, const HttpResponse&,
+                                      const std::optional<Error>& error) {
                 state->handleMarketResponse(market, body, error);
             });
     }

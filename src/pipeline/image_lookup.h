@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -9,8 +8,6 @@
 #include "platform/url.h"
 
 namespace daylume {
-
-using LookupCompletion = std::function<void(std::optional<Url>)>;
 
 // The markets asked; the order is the order the requests start in, not a preference.
 inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "en-US", "en-GB",

@@ -2,11 +2,9 @@
 
 namespace daylume {
 
-AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
-    : platform_(platform), serviceOrigin_(*Url::parse(serviceOrigin)) {}
-
 void AppDelegate::refreshWallpaper() {
-    fetchLatestImageURL(onMainThread([this](std::optional<Url> url) { handleRefreshResult(url); }));
+    fetchLatestImageURL(
+        onMainThread([this](std::optional<Url> url) { handleRefreshResult(std::move(url)); }));
 }
 
 void AppDelegate::handleRefreshResult(std::optional<Url> url) {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
-#include "pipeline/image_lookup.h"
 #include "platform/platform.h"
 
 namespace daylume {
@@ -15,6 +15,10 @@ inline constexpr Seconds kHourlyInterval{3600.0};
 inline constexpr Seconds kAfterMidnight{1.0};
 inline constexpr Seconds kStatusItemSetupDelay{3.0};
 inline constexpr Seconds kLaunchCheckDelay{5.0};
+
+// What a lookup hands to its caller: the image address, or nothing when no market answered in
+// time. Called at most twice per lookup (nothing at the deadline, then a late address).
+using LookupCompletion = std::function<void(std::optional<Url>)>;
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.

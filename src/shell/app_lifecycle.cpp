@@ -2,6 +2,9 @@
 
 namespace daylume {
 
+AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
+    : platform_(platform), serviceOrigin_(*Url::parse(serviceOrigin)) {}
+
 void AppDelegate::applicationDidFinishLaunching() {
     scheduleStatusItemSetup();
 }

@@ -11,7 +11,8 @@ void AppDelegate::runLaunchCheck() {
 
 void AppDelegate::tryFetchAfterWake() {
     platform_.log.line("💡 唤醒或激活后尝试补偿拉取新图");
-    fetchLatestImageURL(onMainThread([this](std::optional<Url> url) { handleWakeResult(url); }));
+    fetchLatestImageURL(
+        onMainThread([this](std::optional<Url> url) { handleWakeResult(std::move(url)); }));
 }
 
 void AppDelegate::handleWakeResult(std::optional<Url> url) {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "platform/error.h"
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 #include "support/sim_platform.h"
 
 namespace daylume::test {

@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "platform/error.h"
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 #include "support/event_loop.h"
 #include "support/private_bus.h"
 #include "support/sim_platform.h"

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "platform/linux/desktop_session.h"
+#include "platform/linux/desktop/desktop_session.h"
 
 namespace daylume::test {
 namespace {

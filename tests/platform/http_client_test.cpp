@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pipeline/image_lookup.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "shell/app_delegate.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "platform/error.h"
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 #include "support/sim_platform.h"
 
 namespace daylume::test {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/file_manager.h"
-#include "platform/linux/linux_desktop.h"
+#include "platform/linux/desktop/linux_desktop.h"
 #include "platform/linux/qt_application.h"
 #include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_http_client.h"

@@ -16,7 +16,7 @@
 #include <QVariantMap>
 #include <optional>
 
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 
 namespace daylume {
 namespace {

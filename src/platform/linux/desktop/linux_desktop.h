@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/desktop.h"
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 
 namespace daylume {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/linux/desktop_session.h"
+#include "platform/linux/desktop/desktop_session.h"
 
 namespace daylume {
 

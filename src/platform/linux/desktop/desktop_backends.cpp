@@ -1,4 +1,4 @@
-#include "platform/linux/desktop_backends.h"
+#include "platform/linux/desktop/desktop_backends.h"
 
 #include <gio/gio.h>
 

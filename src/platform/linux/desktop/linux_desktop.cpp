@@ -1,4 +1,4 @@
-#include "platform/linux/linux_desktop.h"
+#include "platform/linux/desktop/linux_desktop.h"
 
 #include <QGuiApplication>
 #include <QScreen>

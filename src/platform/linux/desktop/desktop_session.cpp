@@ -1,4 +1,4 @@
-#include "platform/linux/desktop_session.h"
+#include "platform/linux/desktop/desktop_session.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,15 @@
+# Fails when a file of the logic includes a header of the Linux platform: Qt's network, widget or
+# D-Bus modules, libcurl, GLib, XCB, or a file under platform/linux/.
+set(forbidden "^[ \t]*#[ \t]*include[ \t]*[<\"](QtNetwork/|QtWidgets/|QtDBus/|curl/|gio/|glib|xcb/|platform/linux/)")
+string(REPLACE "|" ";" FILES "${FILES}")
+set(offenders "")
+foreach(file IN LISTS FILES)
+    file(STRINGS "${file}" lines REGEX "${forbidden}")
+    foreach(line IN LISTS lines)
+        list(APPEND offenders "${file}: ${line}")
+    endforeach()
+endforeach()
+if(offenders)
+    list(JOIN offenders "\n  " text)
+    message(FATAL_ERROR "The logic must reach the platform through its interfaces only:\n  ${text}")
+endif()
