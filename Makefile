@@ -33,9 +33,10 @@ test: build
 
 bench: build
 	./$(BUILD_DIR)/bench/bench-lookup
+	./$(BUILD_DIR)/bench/bench-lookup --http1
+	./$(BUILD_DIR)/bench/bench-download
 	./$(BUILD_DIR)/bench/bench-install
-	tests/run-with-xvfb bench/idle.sh $(BUILD_DIR)/daylume $(BUILD_DIR)/bench/bench-bare-tray \
-		$(BUILD_DIR)/tests/image-service-stub $(BUILD_DIR)/tests/make-test-certificates
+	tests/run-with-xvfb bench/idle.sh $(BUILD_DIR)/daylume $(BUILD_DIR)/bench/bench-bare-tray
 
 # The market-answer fuzzer (libFuzzer, clang, address and undefined-behaviour sanitizers) for a
 # bounded time; new inputs it finds go to build-fuzz/corpus.

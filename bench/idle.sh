@@ -3,12 +3,12 @@
 # program beside it, both idle for the same 60 s on one X display with trayer. Prints resident
 # memory, CPU time and context switches (all threads) in that minute.
 #
-#   bench/idle.sh DAYLUME BARE_TRAY STUB MAKE_CERTIFICATES    (run under tests/run-with-xvfb)
+#   bench/idle.sh DAYLUME BARE_TRAY    (run under tests/run-with-xvfb)
 #
 # Daylume runs against the local stand-in for the image service, in a mount and network
 # namespace of its own (root), as in the end-to-end tests.
 set -uo pipefail
-daylume=$1 bare=$2 stub=$3 make_certificates=$4
+daylume=$1 bare=$2
 seconds=${IDLE_SECONDS:-60}
 
 if [ "${IN_NAMESPACE:-}" != 1 ]; then
@@ -18,7 +18,7 @@ fi
 work=$(mktemp -d)
 trap 'kill $daylume_pid $bare_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 source "$(dirname "$0")/../tests/app/stand_in_service.sh"
-start_stand_in_service "$work" "$stub" "$make_certificates" || exit 1
+start_stand_in_service "$work" || exit 1
 
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
 tray_pid=$!

@@ -25,5 +25,7 @@ int main(int argc, char* argv[]) {
                      [&delegate] { delegate.applicationWillTerminate(); });
     QMetaObject::invokeMethod(
         &app, [&delegate] { delegate.applicationDidFinishLaunching(); }, Qt::QueuedConnection);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    platform.stop();
+    return status;
 }

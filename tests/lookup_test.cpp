@@ -64,6 +64,8 @@ TEST_F(LookupTest, StartsEightRequestsAtOnceInTableOrderAndTimesOutAfterFiveSeco
     EXPECT_EQ(calls[0].queue, Queue::Main);
     EXPECT_EQ(calls[0].at, 5.0);
     EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil"});
+    // A late answer still counts, so nothing is cancelled.
+    for (const auto& request : sim.http.requests()) EXPECT_FALSE(request.cancelled);
 }
 
 TEST_F(LookupTest, NoNetworkReportsNothingUntilTheDeadline) {
@@ -95,6 +97,8 @@ TEST_F(LookupTest, FirstUsableAnswerWinsWhateverItsMarketOrStatus) {
     EXPECT_EQ(sim.log.lines(),
               std::vector<std::string>{"✅ 全球优先：成功拉取 [de-DE] 区域图 "
                                        "https://www.bing.com/th?id=OHR.First_1920x1080.jpg"});
+    // The answers still to come would be dropped unread; their requests are let go.
+    for (const auto& request : sim.http.requests()) EXPECT_TRUE(request.cancelled);
 }
 
 // Each unusable shape is dropped without a line, and a later good answer still wins.

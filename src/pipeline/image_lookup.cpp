@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "shell/app_delegate.h"
 
@@ -11,8 +12,11 @@ namespace {
 
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
-    LookupState(LookupCompletion completion, Log& log, Url serviceOrigin)
-        : completion(std::move(completion)), log(log), serviceOrigin(std::move(serviceOrigin)) {}
+    LookupState(LookupCompletion completion, Platform& platform, Url serviceOrigin)
+        : completion(std::move(completion)),
+          http(platform.http),
+          log(platform.log),
+          serviceOrigin(std::move(serviceOrigin)) {}
 
     void handleMarketResponse(std::string_view market, const std::optional<std::string>& body,
                               const std::optional<Error>& error);
@@ -20,7 +24,9 @@ struct LookupState {
 
     std::atomic<bool> hasDeliveredURL{false};
     std::mutex answerMutex;  // one answer at a time decides whether it is the one delivered
+    std::vector<HttpTaskId> requests;
     LookupCompletion completion;
+    HttpClient& http;
     Log& log;
     const Url serviceOrigin;
 };
@@ -35,6 +41,8 @@ void LookupState::handleMarketResponse(std::string_view market,
         url = imageURLFromAnswer(*body, serviceOrigin);
         if (!url) return;
         hasDeliveredURL = true;
+        // The other answers would be dropped unread; their connections are better let go.
+        for (HttpTaskId request : requests) http.cancel(request);
     }
     log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " + url->absoluteString());
     completion(std::move(url));
@@ -49,16 +57,17 @@ void LookupState::handleLookupTimeout() {
 }  // namespace
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
-    auto state =
-        std::make_shared<LookupState>(std::move(completion), platform_.log, serviceOrigin_);
+    auto state = std::make_shared<LookupState>(std::move(completion), platform_, serviceOrigin_);
+    // No answer is handled before every request is started and known.
+    std::lock_guard lock(state->answerMutex);
     for (std::string_view market : marketCodes) {
         const auto address = Url::parse(serviceOrigin_.absoluteString() +
                                         std::string(kArchivePath) + std::string(market));
-        platform_.http.dataTask(
+        state->requests.push_back(platform_.http.dataTask(
             *address, [state, market](const std::optional<std::string>& body, const HttpResponse&,
                                       const std::optional<Error>& error) {
                 state->handleMarketResponse(market, body, error);
-            });
+            }));
     }
     platform_.mainLoop.asyncAfter(lookupTimeout, [state] { state->handleLookupTimeout(); });
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 #include "platform/url.h"
@@ -16,24 +18,42 @@ struct HttpResponse {
     std::string contentType;
 };
 
+// Transport failures come as Errors of this domain, their code saying what a person can do about
+// it; the message names the cause in words.
+inline constexpr std::string_view kNetworkErrorDomain = "Network";
+enum class NetworkFailure : long {
+    NotTrusted =
+        1,      // the server's certificate is not trusted (a wrong clock, an intercepting proxy)
+    NoNetwork,  // no route, no name resolution
+    TimedOut,
+    Other,
+};
+
 // An HTTP status is no error: a body comes with any status. The error is a transport failure
-// (no connection, TLS, reset, ...), and then no body is given.
+// (no connection, TLS, reset, a limit, ...), and then no body is given.
 using DataCompletion = std::function<void(
     std::optional<std::string> body, const HttpResponse& response, std::optional<Error> error)>;
 using DownloadCompletion =
     std::function<void(std::optional<std::filesystem::path> file, const HttpResponse& response,
                        std::optional<Error> error)>;
+using HttpTaskId = std::uint64_t;
 
-// Plain GETs with the platform's default settings. Requests are never cancelled by the caller.
+// Plain GETs. Every request goes on the wire at once: nothing queues behind another request.
 class HttpClient {
 public:
     virtual ~HttpClient() = default;
-    // Calls `completion` once, on the client's callback thread.
-    virtual void dataTask(const Url& url, DataCompletion completion) = 0;
-    // Streams the body to a temporary file, never holding it whole in memory, then calls
-    // `completion` on the client's serial download queue: one completion at a time, never on the
-    // main thread. The file exists until the completion returns.
+    // Calls `completion` once, on the client's callback thread (never the main thread), unless
+    // the task is cancelled first.
+    virtual HttpTaskId dataTask(const Url& url, DataCompletion completion) = 0;
+    // Streams the body to a temporary file that has no name in any folder, never holding it
+    // whole in memory, then calls `completion` on the client's serial download queue: one
+    // completion at a time, never on the main thread. The file exists until the completion
+    // returns. A download that failed before any byte of its answer (connection closed or
+    // refused, HTTP 502, 503 or 504) is tried again, at most twice, before it is reported.
     virtual void downloadTask(const Url& url, DownloadCompletion completion) = 0;
+    // The task's completion will not be called, and its connection is let go. From any thread,
+    // also from inside a completion; a task that has ended already is left alone.
+    virtual void cancel(HttpTaskId task) = 0;
 };
 
 }  // namespace daylume

@@ -4,11 +4,11 @@
 # trusted, the stand-in listens on 127.0.0.1:443; on the X display of run-with-xvfb with trayer
 # as the tray; as a GNOME session whose settings live in a keyfile.
 #
-#   end_to_end_test.sh SCENARIO DAYLUME STUB MAKE_CERTIFICATES
+#   end_to_end_test.sh SCENARIO DAYLUME
 #
 # Scenarios: launch, no-answer, menu-refresh. Exit status 77 means skipped (reason printed).
 set -uo pipefail
-scenario=$1 daylume=$2 stub=$3 make_certificates=$4
+scenario=$1 daylume=$2
 
 if [ "${IN_NAMESPACE:-}" != 1 ]; then
     if ! unshare --mount --net true 2>/dev/null; then
@@ -35,9 +35,12 @@ cleanup() { kill $daylume_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null;
 trap cleanup EXIT
 
 stub_args=()
-[ "$scenario" = no-answer ] && stub_args+=(--hang-markets)
+if [ "$scenario" = no-answer ]; then
+    echo '{"markets": {"*": {"hang": true}}}' >"$work/hang.json"
+    stub_args+=(--config "$work/hang.json")
+fi
 source "$(dirname "$0")/stand_in_service.sh"
-start_stand_in_service "$work" "$stub" "$make_certificates" "${stub_args[@]}" || fail "no stand-in service"
+start_stand_in_service "$work" "${stub_args[@]}" || fail "no stand-in service"
 
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
 tray_pid=$!

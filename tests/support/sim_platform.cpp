@@ -85,14 +85,23 @@ std::optional<ScriptedAnswer> SimHttp::nextAnswer(const std::string& url) {
     return script.answers[std::min(script.used++, script.answers.size() - 1)];
 }
 
-void SimHttp::dataTask(const Url& url, DataCompletion completion) {
+HttpTaskId SimHttp::dataTask(const Url& url, DataCompletion completion) {
     requests_.push_back({url.absoluteString(), loop_.now(), false, loop_.currentQueue()});
+    const HttpTaskId id = requests_.size();
     const auto scripted = nextAnswer(url.absoluteString());
-    if (!scripted) return;
+    if (!scripted) return id;
     const ScriptedAnswer answer = *scripted;
-    loop_.scheduleNetwork(answer.delay, [answer, completion = std::move(completion)] {
+    loop_.scheduleOn(SimLoop::Queue::Network, answer.delay, [this, id, answer, completion] {
+        if (requests_[id - 1].cancelled) return;
         completion(answer.error ? std::nullopt : answer.body, answer.response, answer.error);
     });
+    return id;
+}
+
+std::vector<SimHttp::Request> SimHttp::downloads() const {
+    std::vector<Request> result;
+    std::ranges::copy_if(requests_, std::back_inserter(result), &Request::download);
+    return result;
 }
 
 void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
@@ -101,7 +110,7 @@ void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
     if (!scripted) return;
     const ScriptedAnswer answer = *scripted;
     const fs::path file = tempDir_ / ("download-" + std::to_string(++downloads_));
-    loop_.scheduleNetwork(answer.delay, [answer, file, completion = std::move(completion)] {
+    loop_.scheduleOn(SimLoop::Queue::Download, answer.delay, [answer, file, completion] {
         std::optional<fs::path> delivered;
         if (answer.body) {
             std::ofstream(file, std::ios::binary) << *answer.body;
@@ -155,6 +164,11 @@ void CapturedLog::line(std::string_view text) {
 std::vector<std::string> CapturedLog::lines() const {
     std::lock_guard lock(mutex_);
     return lines_;
+}
+
+int CapturedLog::count(std::string_view prefix) const {
+    std::lock_guard lock(mutex_);
+    return int(std::ranges::count_if(lines_, [&](const auto& l) { return l.starts_with(prefix); }));
 }
 
 void CapturedLog::clear() {

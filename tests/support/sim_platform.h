@@ -16,15 +16,15 @@ namespace daylume::test {
 // the same instant run in the order they were scheduled.
 class SimLoop final : public MainLoop {
 public:
-    enum class Queue { None, Main, Network };
+    enum class Queue { None, Main, Network, Download };
 
     void async(Task task) override { schedule(now_, Queue::Main, std::move(task)); }
     void asyncAfter(Seconds delay, Task task) override {
         schedule(now_ + delay, Queue::Main, std::move(task));
     }
-    // Schedules a task for the simulated HTTP client's callback queue.
-    void scheduleNetwork(Seconds delay, Task task) {
-        schedule(now_ + delay, Queue::Network, std::move(task));
+    // Schedules a task for one of the simulated HTTP client's queues.
+    void scheduleOn(Queue queue, Seconds delay, Task task) {
+        schedule(now_ + delay, queue, std::move(task));
     }
 
     std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats,
@@ -93,11 +93,14 @@ public:
         Seconds at;
         bool download;
         SimLoop::Queue queue;  // where the request was made from
+        bool cancelled = false;
     };
     const std::vector<Request>& requests() const { return requests_; }
+    std::vector<Request> downloads() const;
 
-    void dataTask(const Url& url, DataCompletion completion) override;
+    HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
     void downloadTask(const Url& url, DownloadCompletion completion) override;
+    void cancel(HttpTaskId task) override { requests_.at(task - 1).cancelled = true; }
 
 private:
     SimLoop& loop_;
@@ -178,6 +181,8 @@ class CapturedLog final : public Log {
 public:
     void line(std::string_view text) override;
     std::vector<std::string> lines() const;
+    // How many lines begin with `prefix`.
+    int count(std::string_view prefix) const;
     void clear();
 
 private:
@@ -213,6 +218,11 @@ struct SimPlatform {
     SimBundle bundle;
     SimNotifications notifications;
     Platform platform;
+
+    // The same, but on a real main loop and HTTP client.
+    Platform with(MainLoop& realLoop, HttpClient& realHttp) {
+        return {realLoop, realHttp, files, desktop, log, application, bundle, notifications};
+    }
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }
     // The names in the image folder, hidden ones too; none while it does not exist.

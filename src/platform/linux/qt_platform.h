@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/file_manager.h"
+#include "platform/linux/curl_http_client.h"
 #include "platform/linux/desktop/linux_desktop.h"
 #include "platform/linux/qt_application.h"
 #include "platform/linux/qt_bundle.h"
-#include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_notifications.h"
 #include "platform/linux/stdout_log.h"
@@ -17,6 +17,9 @@ class QtPlatform {
 public:
     explicit QtPlatform(SingleInstance& instance);
     Platform& platform() { return platform_; }
+    // Ends the network and install threads, so nothing calls back into the application after
+    // its main loop has ended.
+    void stop() { http_.stop(); }
 
 private:
     // Declared so that the HTTP client, whose download worker may still be installing, goes
@@ -28,7 +31,7 @@ private:
     QtBundle bundle_;
     QtApplication application_;
     QtNotifications notifications_;
-    QtHttpClient http_;
+    CurlHttpClient http_;
     Platform platform_;
 };
 

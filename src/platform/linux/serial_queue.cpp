@@ -9,12 +9,14 @@ SerialQueue::SerialQueue() : context_(new QObject) {
     thread_.start();
 }
 
-SerialQueue::~SerialQueue() {
+void SerialQueue::stop() {
+    stopped_ = true;
     thread_.quit();
     thread_.wait();
 }
 
 void SerialQueue::async(Task task) {
+    if (stopped_) return;
     QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QThread>
+#include <atomic>
 
 #include "platform/main_loop.h"
 
@@ -11,13 +12,16 @@ namespace daylume {
 class SerialQueue {
 public:
     SerialQueue();
-    // Lets the running task finish; tasks not yet started are destroyed unrun.
-    ~SerialQueue();
+    ~SerialQueue() { stop(); }
+    // Lets the running task finish; tasks not yet started, and any added later, are destroyed
+    // unrun.
+    void stop();
     void async(Task task);
 
 private:
     QThread thread_;
     QObject* context_;  // lives on the worker thread
+    std::atomic<bool> stopped_ = false;
 };
 
 }  // namespace daylume

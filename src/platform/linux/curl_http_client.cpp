@@ -1,0 +1,455 @@
+#include "platform/linux/curl_http_client.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace daylume {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kMaxRedirects = 5;
+
+CURLM* asMulti(void* multi) {
+    return static_cast<CURLM*>(multi);
+}
+
+// An open file that has no name: O_TMPFILE where the file system allows it, else a name dropped
+// at once. A crash leaves nothing behind either way; the file goes with its descriptor.
+struct TemporaryFile {
+    int fd = -1;
+    int error = 0;
+
+    TemporaryFile() {
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string folder = tmp && tmp[0] == '/' ? tmp : "/tmp";
+        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            std::string name = folder + "/daylume-download-XXXXXX";
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd >= 0) ::unlink(name.c_str());
+        }
+        if (fd < 0) error = errno;
+    }
+    ~TemporaryFile() {
+        if (fd >= 0) ::close(fd);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // A name the file can be opened by while this process holds it.
+    std::filesystem::path path() const { return "/proc/self/fd/" + std::to_string(fd); }
+    bool truncate() const { return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0; }
+};
+
+std::string size(std::size_t bytes) {
+    if (bytes % (1 << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes % (1 << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+Error networkError(NetworkFailure failure, std::string message) {
+    return Error{std::string(kNetworkErrorDomain), long(failure), std::move(message)};
+}
+
+// OpenSSL's verification results that a person can act on.
+std::string certificateProblem(long result, const char* text) {
+    switch (result) {
+        case 9:
+            return "not valid yet (is the clock right?)";
+        case 10:
+            return "expired";
+        case 18:
+            return "self-signed";
+        case 19:
+        case 20:
+        case 21:
+            return "issued by an unknown authority";
+        case 23:
+            return "revoked";
+    }
+    return text;
+}
+
+bool isRedirectToTheService(const Url& original, const char* target) {
+    CURLU* a = curl_url();
+    CURLU* b = curl_url();
+    bool same = curl_url_set(a, CURLUPART_URL, original.absoluteString().c_str(), 0) == CURLUE_OK &&
+                curl_url_set(b, CURLUPART_URL, target, 0) == CURLUE_OK;
+    for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+        if (!same) break;
+        char* x = nullptr;
+        char* y = nullptr;
+        curl_url_get(a, part, &x, CURLU_DEFAULT_PORT);
+        curl_url_get(b, part, &y, CURLU_DEFAULT_PORT);
+        same = x && y && std::string_view(x) == y;
+        curl_free(x);
+        curl_free(y);
+    }
+    curl_url_cleanup(a);
+    curl_url_cleanup(b);
+    return same && std::string_view(target).starts_with("https:");
+}
+
+}  // namespace
+
+struct CurlHttpClient::Transfer {
+    HttpTaskId id = 0;
+    Url url;              // as asked for
+    std::string address;  // where it is now, after redirects
+    std::size_t limit = 0;
+    DataCompletion onData;
+    DownloadCompletion onDownload;
+    std::shared_ptr<TemporaryFile> file;  // downloads only
+    CURL* easy = nullptr;
+    bool active = false;  // in the multi handle
+    std::string body;
+    std::size_t received = 0;
+    bool tooLarge = false;
+    int writeError = 0;
+    int tries = 0;
+    int redirects = 0;
+    std::optional<Clock::time_point> retryAt;
+    Clock::time_point started;
+    HttpResponse response;
+    std::optional<Error> error;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    ~Transfer() {
+        if (easy) curl_easy_cleanup(easy);
+    }
+};
+
+std::size_t CurlHttpClient::receive(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    char* location = nullptr;
+    curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &location);
+    if (location) return bytes;  // a redirect's own body is nobody's answer
+    if (t.received + bytes > t.limit) {
+        t.tooLarge = true;
+        return 0;
+    }
+    if (!t.file) {
+        t.body.append(data, bytes);
+    } else {
+        for (std::size_t done = 0; done < bytes;) {
+            const ssize_t n = ::write(t.file->fd, data + done, bytes - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                t.writeError = n < 0 ? errno : ENOSPC;
+                return 0;
+            }
+            done += std::size_t(n);
+        }
+    }
+    t.received += bytes;
+    return bytes;
+}
+
+CurlHttpClient::CurlHttpClient(HttpLimits limits) : limits_(std::move(limits)) {
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    (void)initialised;
+    multi_ = curl_multi_init();
+    thread_ = std::thread([this] { run(); });
+}
+
+CurlHttpClient::~CurlHttpClient() {
+    stop();
+}
+
+void CurlHttpClient::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return;
+        stopping_ = true;
+    }
+    curl_multi_wakeup(asMulti(multi_));
+    thread_.join();
+    curl_multi_cleanup(asMulti(multi_));
+    downloadQueue_.stop();
+}
+
+HttpTaskId CurlHttpClient::dataTask(const Url& url, DataCompletion completion) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->url = url;
+    transfer->limit = limits_.maxAnswerBytes;
+    transfer->onData = std::move(completion);
+    return add(std::move(transfer));
+}
+
+void CurlHttpClient::downloadTask(const Url& url, DownloadCompletion completion) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->url = url;
+    transfer->limit = limits_.maxDownloadBytes;
+    transfer->onDownload = std::move(completion);
+    transfer->file = std::make_shared<TemporaryFile>();
+    add(std::move(transfer));
+}
+
+HttpTaskId CurlHttpClient::add(std::unique_ptr<Transfer> transfer) {
+    transfer->address = transfer->url.absoluteString();
+    HttpTaskId id = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return 0;
+        id = transfer->id = ++lastId_;
+        added_.push_back(std::move(transfer));
+        curl_multi_wakeup(asMulti(multi_));
+    }
+    return id;
+}
+
+void CurlHttpClient::cancel(HttpTaskId task) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    cancelled_.insert(task);
+    curl_multi_wakeup(asMulti(multi_));  // under the lock: stop() cleans the handle up after it
+}
+
+bool CurlHttpClient::isCancelled(HttpTaskId task) {
+    std::lock_guard lock(mutex_);
+    return cancelled_.contains(task);
+}
+
+void CurlHttpClient::start(Transfer& t) {
+    if (!t.easy) t.easy = curl_easy_init();
+    CURL* easy = t.easy;
+    curl_easy_setopt(easy, CURLOPT_URL, t.address.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, receive);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t.errorText);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    // Requests that start together wait for the first connection and share it when it turns
+    // out to be HTTP/2, instead of each opening its own.
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     long(std::chrono::milliseconds(limits_.connectTimeout).count()));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits_.lowSpeedBytesPerSecond);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(limits_.lowSpeedTime.count()));
+    if (!t.file)
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
+                         long(std::chrono::milliseconds(limits_.answerTimeout).count()));
+    if (!limits_.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, limits_.caFile.c_str());
+
+    t.body.clear();
+    t.received = 0;
+    t.errorText[0] = '\0';
+    t.retryAt.reset();
+    t.started = Clock::now();
+    if (t.file && (t.file->fd < 0 || !t.file->truncate())) {
+        t.error = posixError(t.file->fd < 0 ? t.file->error : errno, "temporary download file");
+        return;
+    }
+    t.active = curl_multi_add_handle(asMulti(multi_), easy) == CURLM_OK;
+}
+
+// Decides what an ended attempt comes to: a redirect or a retry (the transfer goes on), or an
+// answer or an error in t.error.
+void CurlHttpClient::finished(Transfer& t, int result) {
+    const auto code = CURLcode(result);
+    CURL* easy = t.easy;
+    long status = 0, headerBytes = 0;
+    char* location = nullptr;
+    char* contentType = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
+    t.response = {int(status), contentType ? contentType : ""};
+
+    if (code == CURLE_OK && location) {
+        if (!isRedirectToTheService(t.url, location)) {
+            t.error = networkError(NetworkFailure::Other,
+                                   std::string("redirected away from the service, to ") + location);
+        } else if (++t.redirects > kMaxRedirects) {
+            t.error = networkError(NetworkFailure::Other,
+                                   "more than " + std::to_string(kMaxRedirects) + " redirects");
+        } else {
+            t.address = location;
+            start(t);
+        }
+        return;
+    }
+
+    const bool busy = status == 502 || status == 503 || status == 504;
+    const bool unanswered = headerBytes == 0 && (code == CURLE_COULDNT_CONNECT ||
+                                                 code == CURLE_GOT_NOTHING ||
+                                                 code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
+    const bool retry = t.file && ((code == CURLE_OK && busy) || unanswered);
+    const auto& delays = limits_.downloadRetryDelays;
+    if (retry && std::size_t(t.tries) <= delays.size()) {
+        t.retryAt = Clock::now() + delays[std::size_t(t.tries) - 1];
+        return;
+    }
+    const std::string tries = retry ? " after " + std::to_string(t.tries) + " tries" : "";
+    if (code == CURLE_OK) {
+        if (retry) t.error = networkError(NetworkFailure::Other, "HTTP " + std::to_string(status) + tries);
+        return;
+    }
+
+    curl_off_t elapsed = 0;
+    curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &elapsed);
+    long requestBytes = 0, osError = 0, verifyResult = 0;
+    curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    const std::string text = t.errorText[0] ? t.errorText : curl_easy_strerror(code);
+
+    switch (code) {
+        case CURLE_OPERATION_TIMEDOUT:
+            if (requestBytes == 0)
+                t.error = networkError(NetworkFailure::TimedOut,
+                                       "timed out: no connection within " +
+                                           std::to_string(limits_.connectTimeout.count()) + " s");
+            else if (!t.file && elapsed >= std::chrono::microseconds(limits_.answerTimeout).count())
+                t.error = networkError(NetworkFailure::TimedOut,
+                                       "timed out: no whole answer within " +
+                                           std::to_string(limits_.answerTimeout.count()) + " s");
+            else
+                t.error = networkError(
+                    NetworkFailure::TimedOut,
+                    "timed out: less than " + size(std::size_t(limits_.lowSpeedBytesPerSecond)) +
+                        "/s for " + std::to_string(limits_.lowSpeedTime.count()) + " s");
+            return;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            t.error = networkError(NetworkFailure::NotTrusted,
+                                   "certificate not trusted: " +
+                                       certificateProblem(verifyResult, text.c_str()));
+            return;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            t.error = networkError(NetworkFailure::NoNetwork, "no network: " + text);
+            return;
+        case CURLE_COULDNT_CONNECT:
+            if (osError == ENETUNREACH || osError == EHOSTUNREACH || osError == ENETDOWN)
+                t.error = networkError(NetworkFailure::NoNetwork, "no network: " + text);
+            else
+                t.error = networkError(NetworkFailure::Other, "cannot connect: " + text + tries);
+            return;
+        case CURLE_WRITE_ERROR:
+            if (t.tooLarge)
+                t.error = networkError(NetworkFailure::Other,
+                                       "the answer is larger than " + size(t.limit));
+            else if (t.writeError)
+                t.error = posixError(t.writeError, "temporary download file");
+            else
+                t.error = networkError(NetworkFailure::Other, text);
+            return;
+        default:
+            if (headerBytes == 0 &&
+                (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR))
+                t.error = networkError(NetworkFailure::Other,
+                                       "the server closed the connection before answering" + tries);
+            else if (code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
+                     code == CURLE_HTTP2_STREAM || code == CURLE_HTTP2)
+                t.error = networkError(NetworkFailure::Other,
+                                       "the answer broke off after " + std::to_string(t.received) +
+                                           " bytes: " + text);
+            else
+                t.error = networkError(NetworkFailure::Other, text);
+    }
+}
+
+void CurlHttpClient::deliver(std::unique_ptr<Transfer> t, std::optional<Error> error) {
+    if (isCancelled(t->id)) return;
+    if (t->onData) {
+        std::optional<std::string> body;
+        if (!error) body = std::move(t->body);
+        t->onData(std::move(body), t->response, std::move(error));
+        return;
+    }
+    downloadQueue_.async([file = t->file, response = t->response, error = std::move(error),
+                          completion = std::move(t->onDownload)] {
+        completion(error ? std::nullopt : std::optional(file->path()), response, error);
+    });
+}
+
+void CurlHttpClient::run() {
+    CURLM* multi = asMulti(multi_);
+    auto remove = [&](Transfer& t) {
+        if (t.active) curl_multi_remove_handle(multi, t.easy);
+        t.active = false;
+    };
+    auto byId = [&](HttpTaskId id) {
+        return std::ranges::find_if(transfers_, [id](const auto& t) { return t->id == id; });
+    };
+    // Ends a transfer that has its answer or its error.
+    auto end = [&](Transfer& t) {
+        const auto it = byId(t.id);
+        std::unique_ptr<Transfer> owned = std::move(*it);
+        transfers_.erase(it);
+        std::optional<Error> error = std::move(owned->error);
+        deliver(std::move(owned), std::move(error));
+    };
+
+    for (;;) {
+        std::vector<std::unique_ptr<Transfer>> added;
+        std::vector<HttpTaskId> cancelled;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) break;
+            added.swap(added_);
+            cancelled.assign(cancelled_.begin(), cancelled_.end());
+        }
+        for (auto& t : added) transfers_.push_back(std::move(t));
+        for (HttpTaskId id : cancelled) {
+            if (const auto it = byId(id); it != transfers_.end()) {
+                remove(**it);
+                transfers_.erase(it);
+            }
+        }
+        if (!cancelled.empty()) {
+            std::lock_guard lock(mutex_);
+            for (HttpTaskId id : cancelled) cancelled_.erase(id);
+        }
+
+        // New transfers and retries that are due.
+        const auto now = Clock::now();
+        std::vector<Transfer*> starting;
+        for (auto& t : transfers_)
+            if (!t->active && !t->error && (!t->retryAt || *t->retryAt <= now))
+                starting.push_back(t.get());
+        for (Transfer* t : starting) {
+            ++t->tries;
+            start(*t);
+            if (t->error) end(*t);
+        }
+
+        int running = 0;
+        curl_multi_perform(multi, &running);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            if (message->msg != CURLMSG_DONE) continue;
+            Transfer* t = nullptr;
+            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &t);
+            const CURLcode result = message->data.result;
+            remove(*t);
+            finished(*t, result);
+            if (!t->active && !t->retryAt) end(*t);
+        }
+
+        long timeout = -1;
+        curl_multi_timeout(multi, &timeout);
+        long wait = timeout < 0 ? INT_MAX : timeout;
+        for (const auto& t : transfers_)
+            if (t->retryAt)
+                wait = std::min<long>(
+                    wait, std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(
+                                                *t->retryAt - Clock::now())
+                                                .count()));
+        // Sleeps until a socket, curl's own timer, a retry or a caller needs it: nothing at rest.
+        curl_multi_poll(multi, nullptr, 0, int(wait), nullptr);
+    }
+    for (auto& t : transfers_) remove(*t);
+    transfers_.clear();
+}
+
+}  // namespace daylume

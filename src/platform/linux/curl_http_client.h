@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/http_client.h"
+#include "platform/linux/serial_queue.h"
+
+namespace daylume {
+
+struct HttpLimits {
+    std::size_t maxAnswerBytes = 1 << 20;     // data tasks, read into memory
+    std::size_t maxDownloadBytes = 64 << 20;  // downloads, streamed to a file
+    // Slower than this over lowSpeedTime fails, so a trickling server cannot hold a request.
+    long lowSpeedBytesPerSecond = 1024;
+    std::chrono::seconds lowSpeedTime{60};
+    std::chrono::seconds answerTimeout{60};  // a data task ends by then, whatever it receives
+    std::chrono::seconds connectTimeout{10};
+    std::vector<std::chrono::milliseconds> downloadRetryDelays{std::chrono::seconds(2),
+                                                               std::chrono::seconds(10)};
+    std::string caFile;  // the certificates trusted; empty: the system's
+};
+
+// HTTP on libcurl's multi interface, driven by one network thread of its own, which is the
+// callback thread of data tasks; download completions run on a serial worker thread. No
+// per-host limit and no queue: over HTTP/2 requests share one connection as streams, over
+// HTTP/1.1 each has its own. Nothing is sent again behind the caller's back, but for libcurl's
+// one retry of a reused connection found dead before anything was sent and the requests an
+// HTTP/2 GOAWAY says were not processed. TLS is verified; only https, and redirects only to the
+// same host.
+class CurlHttpClient final : public HttpClient {
+public:
+    explicit CurlHttpClient(HttpLimits limits = {});
+    ~CurlHttpClient() override;
+
+    HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
+    void downloadTask(const Url& url, DownloadCompletion completion) override;
+    void cancel(HttpTaskId task) override;
+    // Drops every request still running, without calling back, and joins both threads.
+    void stop();
+
+private:
+    struct Transfer;
+    static std::size_t receive(char* data, std::size_t size, std::size_t count, void* transfer);
+    HttpTaskId add(std::unique_ptr<Transfer> transfer);
+    bool isCancelled(HttpTaskId task);
+    void run();
+    void start(Transfer& transfer);
+    void finished(Transfer& transfer, int code);
+    void deliver(std::unique_ptr<Transfer> transfer, std::optional<Error> error);
+
+    const HttpLimits limits_;
+    void* multi_;  // CURLM, used by the network thread only (and curl_multi_wakeup)
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Transfer>> added_;
+    std::unordered_set<HttpTaskId> cancelled_;
+    bool stopping_ = false;
+    HttpTaskId lastId_ = 0;
+    std::vector<std::unique_ptr<Transfer>> transfers_;  // the network thread's own
+    std::thread thread_;
+    SerialQueue downloadQueue_;
+};
+
+}  // namespace daylume
