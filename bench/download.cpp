@@ -47,8 +47,9 @@ int main(int argc, char* argv[]) {
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     const long bytes = download("/th?id=big");
     const long peak = statusKb("VmHWM");
-    std::printf("download of %.1f MiB: RSS at rest %ld KiB, peak while downloading %ld KiB, "
-                "increase %ld KiB\n",
-                double(bytes) / (1 << 20), rest, peak, peak - rest);
+    std::printf(
+        "download of %.1f MiB: RSS at rest %ld KiB, peak while downloading %ld KiB, "
+        "increase %ld KiB\n",
+        double(bytes) / (1 << 20), rest, peak, peak - rest);
     return 0;
 }

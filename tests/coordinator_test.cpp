@@ -8,6 +8,7 @@
 namespace daylume::test {
 namespace {
 
+using Queue = SimLoop::Queue;
 const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 
 class CoordinatorTest : public ::testing::Test {
@@ -17,41 +18,31 @@ protected:
                         {Seconds(0.2), answerWithURL("/th?id=OHR.Today_1920x1080.jpg&pid=hp")});
         sim.http.script(kImage, {Seconds(0.5), jpegBytes(), {200, "image/jpeg"}});
     }
-    std::vector<SimHttp::Request> downloads() const {
-        std::vector<SimHttp::Request> result;
-        for (const auto& request : sim.http.requests())
-            if (request.download) result.push_back(request);
-        return result;
-    }
 
     SimPlatform sim;
     AppDelegate delegate{sim.platform};
 };
 
-TEST_F(CoordinatorTest, RefreshInstallsAndItsHandlerPrintsNothingOfItsOwn) {
+TEST_F(CoordinatorTest, ARefreshInstallsOffTheMainThreadAndPrintsNothingOfItsOwn) {
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(10));
 
-    ASSERT_TRUE(delegate.currentImageURL.has_value());
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
-    ASSERT_EQ(downloads().size(), 1u);
-    EXPECT_EQ(downloads()[0].url, kImage);
-    ASSERT_EQ(sim.desktop.pictures.size(), 1u);
+    ASSERT_EQ(sim.http.downloads().size(), 1u);
+    EXPECT_EQ(sim.http.downloads()[0].url, kImage);
+    // Started by the result handler on the main thread; installed on the download queue.
+    EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
+    EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
     EXPECT_EQ(sim.log.lines(),
               (std::vector<std::string>{"✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage,
                                         "✅ 壁纸设置成功：" + sim.desktop.pictures[0].string()}));
-}
 
-TEST_F(CoordinatorTest, RefreshOfTheCurrentImageDownloadsAndStoresItAgain) {
-    delegate.currentImageURL = Url::parse(kImage);
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(10));
+    // A refresh of the current image downloads and sets it again, but keeps one copy.
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(20));
-
-    EXPECT_EQ(downloads().size(), 2u);
-    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
-    EXPECT_NE(sim.desktop.pictures[0], sim.desktop.pictures[1]);
+    EXPECT_EQ(sim.http.downloads().size(), 2u);
+    EXPECT_EQ(sim.desktop.pictures, std::vector(2, sim.desktop.pictures[0]));
+    EXPECT_EQ(sim.storedNames().size(), 1u);
 }
 
 TEST_F(CoordinatorTest, NothingFoundPrintsOneLineAndKeepsTheCurrentImage) {
@@ -65,18 +56,16 @@ TEST_F(CoordinatorTest, NothingFoundPrintsOneLineAndKeepsTheCurrentImage) {
                                                            "❌ 获取 Bing 图片 URL 失败"}));
     EXPECT_EQ(delegate.currentImageURL->absoluteString(),
               "https://www.bing.com/th?id=OHR.Yesterday.jpg");
-    for (const auto& request : quiet.http.requests()) EXPECT_FALSE(request.download);
+    EXPECT_TRUE(quiet.http.downloads().empty());
 }
 
 TEST_F(CoordinatorTest, AFailedDownloadLeavesTheNewImageRecorded) {
-    sim.http.script(
-        kImage,
-        {Seconds(0.5), std::nullopt, {0, ""}, Error{"QNetworkReply", 2, "Connection closed"}});
+    sim.http.script(kImage, {Seconds(0.5), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}});
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(10));
 
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
-    EXPECT_EQ(sim.log.lines().back(), "❌ 图片下载失败：Connection closed");
+    EXPECT_EQ(sim.log.lines().back(), "❌ 图片下载失败：closed");
     EXPECT_TRUE(sim.desktop.pictures.empty());
 }
 
@@ -94,9 +83,8 @@ TEST_F(CoordinatorTest, ALateAnswerFailsFirstThenInstallsFromTheMainQueue) {
     EXPECT_EQ(lines[1], "❌ 获取 Bing 图片 URL 失败");
     EXPECT_EQ(lines[2], "✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage);
     EXPECT_TRUE(lines[3].starts_with("✅ 壁纸设置成功："));
-    // The answer arrived on the network queue; the download was started from the main queue.
-    ASSERT_EQ(downloads().size(), 1u);
-    EXPECT_EQ(downloads()[0].queue, SimLoop::Queue::Main);
+    ASSERT_EQ(sim.http.downloads().size(), 1u);
+    EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
 }
 
 }  // namespace

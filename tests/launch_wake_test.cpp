@@ -9,19 +9,13 @@ namespace daylume::test {
 namespace {
 
 const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
+const ScriptedAnswer kPicture{Seconds(0.5), jpegBytes(), {200, "image/jpeg"}};
 
 class LaunchWakeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sim.http.script(kImage, {Seconds(0.5), jpegBytes(), {200, "image/jpeg"}});
-    }
-    ScriptedAnswer today(double delay) const {
-        return {Seconds(delay), answerWithURL(kImage.substr(20))};
-    }
-    int downloads() const {
-        int count = 0;
-        for (const auto& request : sim.http.requests()) count += request.download;
-        return count;
+    void SetUp() override { sim.http.script(kImage, kPicture); }
+    static ScriptedAnswer today(double delay, const std::string& image = kImage) {
+        return {Seconds(delay), answerWithURL(image.substr(20))};
     }
     std::vector<std::string> linesAfter(std::size_t first) const {
         const auto lines = sim.log.lines();
@@ -53,7 +47,7 @@ TEST_F(LaunchWakeTest, RefreshResultFirstMakesTheWakeCheckFindNothingNew) {
                                         "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage,
                                         "ℹ️ 唤醒后图未变，无需刷新",
                                         "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string()}));
-    EXPECT_EQ(downloads(), 1);
+    EXPECT_EQ(sim.http.downloads().size(), 1u);
 }
 
 TEST_F(LaunchWakeTest, WakeResultFirstCountsAsNewAndTheRefreshDownloadsAgain) {
@@ -65,25 +59,54 @@ TEST_F(LaunchWakeTest, WakeResultFirstCountsAsNewAndTheRefreshDownloadsAgain) {
     const auto lines = linesAfter(2);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "✅ 唤醒后检测到新图，开始更新");
-    EXPECT_EQ(downloads(), 2);
+    EXPECT_EQ(sim.http.downloads().size(), 2u);
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
 }
 
 TEST_F(LaunchWakeTest, ActivationsInQuickSuccessionEachLookUp) {
     sim.http.script(marketURL("en-US"), today(0.3));
-    delegate.currentImageURL = Url::parse(kImage);
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(10));
+    sim.log.clear();
     for (int i = 0; i < 3; ++i) {
         delegate.tryFetchAfterWake();
         sim.loop.runFor(Seconds(0.1));
     }
-    sim.loop.runUntil(Seconds(10));
+    sim.loop.runUntil(Seconds(20));
 
-    EXPECT_EQ(sim.http.requests().size(), 24u);
-    const auto lines = sim.log.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "💡 唤醒或激活后尝试补偿拉取新图"), 3);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "ℹ️ 唤醒后图未变，无需刷新"),
-              3);
-    EXPECT_EQ(downloads(), 0);
+    EXPECT_EQ(sim.http.requests().size(), 8u + 24u + 1u);
+    EXPECT_EQ(sim.log.count("💡 唤醒或激活后尝试补偿拉取新图"), 3);
+    EXPECT_EQ(sim.log.count("ℹ️ 唤醒后图未变，无需刷新"), 3);
+    EXPECT_EQ(sim.http.downloads().size(), 1u);
+}
+
+// The wake check compares the exact text, and an address whose install failed is no picture on
+// the desktop: the next wake tries it again instead of waiting for the next hourly tick.
+TEST_F(LaunchWakeTest, AWakeCheckTriesAgainWhatFailedAndWhatDiffersInLetterCase) {
+    sim.http.script(
+        kImage, std::vector{ScriptedAnswer{
+                                Seconds(0.5), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}},
+                            kPicture});
+    sim.http.script(marketURL("en-US"), today(0.1));
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(10));
+    ASSERT_EQ(sim.log.lines().back(), "❌ 图片下载失败：closed");
+
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(10.2));
+    delegate.tryFetchAfterWake();  // while the retry is on its way: nothing new
+    sim.loop.runUntil(Seconds(20));
+    EXPECT_EQ(sim.log.count("✅ 唤醒后检测到新图，开始更新"), 1);
+    EXPECT_EQ(sim.log.count("ℹ️ 唤醒后图未变，无需刷新"), 1);
+    EXPECT_EQ(sim.desktop.pictures.size(), 1u);
+
+    const std::string upper = "https://www.bing.com/th?id=OHR.TODAY_1920x1080.jpg";
+    sim.http.script(upper, kPicture);
+    sim.http.script(marketURL("en-US"), today(0.1, upper));
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(30));
+    EXPECT_EQ(sim.log.count("✅ 唤醒后检测到新图，开始更新"), 2);
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), upper);
 }
 
 TEST_F(LaunchWakeTest, AWakeCheckThatFindsNothingPrintsOneLineAndChangesNothing) {
@@ -104,7 +127,7 @@ TEST_F(LaunchWakeTest, AWakeCheckRestartsNoTimer) {
     delegate.tryFetchAfterWake();
     sim.loop.runUntil(Seconds(2000));
 
-    EXPECT_EQ(downloads(), 1);
+    EXPECT_EQ(sim.http.downloads().size(), 1u);
     EXPECT_EQ(delegate.timer, hourly);
     EXPECT_TRUE(hourly->isValid());
     EXPECT_EQ(sim.loop.scheduledTimers().size(), 1u);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_delegate.h"
-#include "shell/text_format.h"
 #include "support/lookup_helpers.h"
 #include "support/sim_platform.h"
 
@@ -26,7 +25,7 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsAndTheLaunchCheckAfterEight) 
     sim.loop.runUntil(Seconds(3.0));
     ASSERT_EQ(sim.application.statusItemsMade, 1);
     EXPECT_EQ(sim.application.statusItem->image, "StatusIcon");
-    ASSERT_EQ(sim.notifications.observers.size(), 2u);
+    ASSERT_EQ(sim.notifications.observers.size(), 3u);
     EXPECT_EQ(sim.notifications.observers[0].first, SystemEvent::Wake);
     EXPECT_EQ(sim.notifications.observers[1].first, SystemEvent::Activation);
 
@@ -38,13 +37,15 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsAndTheLaunchCheckAfterEight) 
     EXPECT_TRUE(delegate.timer && delegate.timer->isValid());
 }
 
-TEST_F(ShellTest, QuittingBeforeTheSetUpLeavesNothingBehind) {
+TEST_F(ShellTest, QuittingBeforeTheSetUpLeavesNothingToRun) {
     delegate.applicationDidFinishLaunching();
     sim.loop.runUntil(Seconds(1.0));
     delegate.applicationWillTerminate();
+    sim.loop.runUntil(Seconds(60));
+    EXPECT_EQ(sim.application.statusItemsMade, 0);
     EXPECT_FALSE(delegate.timer);
-    EXPECT_FALSE(delegate.statusItem);
     EXPECT_TRUE(sim.notifications.observers.empty());
+    EXPECT_TRUE(sim.log.lines().empty());
 }
 
 TEST_F(ShellTest, TerminationStopsTheTimerAndTheObservers) {
@@ -99,14 +100,16 @@ TEST_F(ShellTest, TheMenuHasSixEntriesWithTitlesShortcutsAndActions) {
     EXPECT_EQ(sim.application.terminations, 1);
 }
 
-TEST_F(ShellTest, AWakeAndAnActivationRunTwoChecksButNotBeforeTheSetUp) {
+TEST_F(ShellTest, WakesActivationsAndRefreshRequestsRunChecksButNotBeforeTheSetUp) {
     sim.notifications.post(SystemEvent::Wake);  // before any observer exists
     delegate.setupStatusItem();
     sim.notifications.post(SystemEvent::Wake);
     sim.notifications.post(SystemEvent::Activation);
     EXPECT_EQ(sim.log.lines(), (std::vector<std::string>{"💡 唤醒或激活后尝试补偿拉取新图",
                                                          "💡 唤醒或激活后尝试补偿拉取新图"}));
-    EXPECT_EQ(sim.http.requests().size(), 16u);
+    sim.notifications.post(SystemEvent::RefreshRequest);  // a refresh: no line of its own
+    EXPECT_EQ(sim.log.lines().size(), 2u);
+    EXPECT_EQ(sim.http.requests().size(), 24u);
 }
 
 TEST_F(ShellTest, AboutShowsTheTextAndTheVersionBlock) {
@@ -157,13 +160,6 @@ TEST_F(ShellTest, TwoDockTogglesReturnToTheFirstStateAndSayWhatHappened) {
     EXPECT_EQ(sim.application.alerts[0].messageText, "alert_title");
     EXPECT_EQ(sim.application.alerts[0].informativeText, "alert_dock_shown");
     EXPECT_EQ(sim.application.alerts[1].informativeText, "alert_dock_hidden");
-}
-
-TEST(TextFormatTest, OnlyDoubledPercentSignsChange) {
-    EXPECT_EQ(formatWithoutArguments("100%%"), "100%");
-    EXPECT_EQ(formatWithoutArguments("%%%"), "%%");
-    EXPECT_EQ(formatWithoutArguments("%s %d %n %"), "%s %d %n %");
-    EXPECT_EQ(formatWithoutArguments("关于 %%Daylume"), "关于 %Daylume");
 }
 
 }  // namespace

@@ -10,15 +10,67 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Describes what arrived instead of a picture, for the failure line.
-Error notAPicture(const fs::path& file, const HttpResponse& response) {
+// Desktops decode the whole picture; beyond this a picture would take gigabytes to show.
+constexpr int kMaxSide = 16384;
+constexpr long long kMaxPixels = 100'000'000;
+
+// What arrived, for the failure line: "HTTP 200, image/jpeg, 700 bytes".
+std::string described(const fs::path& file, const HttpResponse& response) {
     std::error_code ec;
     const auto size = fs::file_size(file, ec);
-    std::string what = "received no JPEG, PNG or WebP picture: HTTP " +
-                       std::to_string(response.status) + ", " +
-                       (response.contentType.empty() ? "no content type" : response.contentType) +
-                       ", " + (ec ? "unknown size" : std::to_string(size) + " bytes");
-    return Error{"Daylume", 1, std::move(what)};
+    return "HTTP " + std::to_string(response.status) + ", " +
+           (response.contentType.empty() ? "no content type" : response.contentType) + ", " +
+           (ec ? "unknown size" : std::to_string(size) + " bytes");
+}
+
+// Only a whole picture of a size a desktop can show is stored: an error page, a download cut
+// short or a picture of billions of pixels must never become the wallpaper nor push a good
+// picture out.
+void checkPicture(const fs::path& file, const HttpResponse& response) {
+    const std::optional<ImageInfo> info = probeImage(file);
+    if (!info)
+        throw Failure(Error{"Daylume", 1,
+                            "received no JPEG, PNG or WebP picture: " + described(file, response)});
+    if (!info->complete)
+        throw Failure(Error{
+            "Daylume", 2,
+            "received an incomplete " + info->format + " picture: " + described(file, response)});
+    if (info->width > kMaxSide || info->height > kMaxSide ||
+        (long long)info->width * info->height > kMaxPixels)
+        throw Failure(Error{"Daylume", 3,
+                            "the picture is too large to show: " + std::to_string(info->width) +
+                                "x" + std::to_string(info->height) + " pixels"});
+}
+
+std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
+    std::vector<DirectoryEntry> images = files.contentsOfDirectory(folder);
+    std::erase_if(images, [](const DirectoryEntry& entry) {
+        return !isStoredImageName(entry.path.filename().native());
+    });
+    return images;
+}
+
+// A stored picture with the same bytes as `file`, if there is one. The folder is looked at again
+// after any new copy, which is where a listing that fails is reported.
+std::optional<fs::path> keptCopyOf(const FileManager& files, const fs::path& folder,
+                                   const fs::path& file) {
+    try {
+        for (const DirectoryEntry& image : storedImages(files, folder))
+            if (files.contentsEqual(image.path, file)) return image.path;
+    } catch (const Failure&) {
+    }
+    return std::nullopt;
+}
+
+// Keeps the new copy and the newest others, kKeptImages in all.
+void prune(const FileManager& files, const fs::path& folder, const fs::path& newCopy) {
+    std::vector<DirectoryEntry> others = storedImages(files, folder);
+    std::erase_if(others, [&](const DirectoryEntry& entry) { return entry.path == newCopy; });
+    // Newest first; undated entries last, in listing order.
+    std::ranges::stable_sort(others, [](const DirectoryEntry& a, const DirectoryEntry& b) {
+        return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
+    });
+    for (std::size_t i = kKeptImages - 1; i < others.size(); ++i) files.removeItem(others[i].path);
 }
 
 }  // namespace
@@ -29,46 +81,49 @@ bool isStoredImageName(std::string_view name) {
            name.substr(dot + 1) == "jpg";
 }
 
-void AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
+bool AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
                                         const HttpResponse& response, std::optional<Error> error) {
-    if (file && !error) {
-        installWallpaper(platform, *file, response);
-        return;
-    }
+    if (file && !error) return installWallpaper(platform, *file, response);
     platform.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
+    return false;
 }
 
-void AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
+bool AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
                                    const HttpResponse& response) {
     FileManager& files = platform.files;
     try {
-        // An error page must never become the wallpaper nor push a good picture out.
-        if (!probeImage(file)) throw Failure(notAPicture(file, response));
-
+        checkPicture(file, response);
         const fs::path folder = files.applicationSupportDirectory() / kImageFolderName;
         if (!files.fileExists(folder)) files.createDirectory(folder);
-        const fs::path stored = folder / ("daylume-" + newUuidString() + ".jpg");
-        files.copyItem(file, stored);
-
-        std::vector<DirectoryEntry> images = files.contentsOfDirectory(folder);
-        std::erase_if(images, [](const DirectoryEntry& entry) {
-            return !isStoredImageName(entry.path.filename().native());
-        });
-        // Newest first; undated entries last, in listing order.
-        std::ranges::stable_sort(images, [](const DirectoryEntry& a, const DirectoryEntry& b) {
-            return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
-        });
-        for (std::size_t i = kKeptImages; i < images.size(); ++i) files.removeItem(images[i].path);
+        // A picture already kept (the launch's second lookup, a refresh of the same day) is set
+        // again, not stored again: three copies of today would push out the earlier days.
+        std::optional<fs::path> stored = keptCopyOf(files, folder, file);
+        if (!stored) {
+            stored = folder / ("daylume-" + newUuidString() + ".jpg");
+            files.copyItem(file, *stored);
+            prune(files, folder, *stored);
+        }
 
         const std::optional<Screen> screen = platform.desktop.mainScreen();
         if (!screen) {
             platform.log.line("⚠️ 无法获取主屏幕，跳过设置壁纸");
-            return;
+            return true;
         }
-        platform.desktop.setDesktopPicture(stored, *screen);
-        platform.log.line("✅ 壁纸设置成功：" + stored.string());
+        platform.desktop.setDesktopPicture(*stored, *screen);
+        platform.log.line("✅ 壁纸设置成功：" + stored->string());
+        return true;
     } catch (const Failure& failure) {
         platform.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
+        return false;
+    }
+}
+
+void AppDelegate::removeInterruptedCopies() {
+    try {
+        platform_.files.removePartialCopies(platform_.files.applicationSupportDirectory() /
+                                            kImageFolderName);
+    } catch (const Failure&) {
+        // No data folder yet: nothing was left there either.
     }
 }
 

@@ -68,7 +68,11 @@ public:
     virtual std::string localizedString(std::string_view key) const = 0;
 };
 
-enum class SystemEvent { Wake, Activation };
+enum class SystemEvent {
+    Wake,
+    Activation,
+    RefreshRequest,  // from outside the application, e.g. its command line
+};
 
 // System events the application observes; handlers run on the main thread.
 class Notifications {

@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <QUuid>
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "platform/error.h"
@@ -36,28 +39,44 @@ std::optional<std::chrono::system_clock::time_point> creationDate(const fs::path
     return std::nullopt;
 }
 
-// Copies the bytes of `from` into the new file `to`; the errno of the first failure, or 0. Unlike
+// Copies every byte of `in` to `out`; the errno of the first failure, or 0. Unlike
 // std::filesystem::copy_file, a full disk is reported as such, not as an I/O error.
-int copyFile(const fs::path& from, const fs::path& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return errno;
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return error;
+int copyBytes(int in, int out) {
+    bool plain = false;  // sendfile refuses some sources, such as pipes
+    for (char buffer[1 << 16];;) {
+        const ssize_t n =
+            plain ? ::read(in, buffer, sizeof buffer) : ::sendfile(out, in, nullptr, 1 << 20);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && !plain && (errno == EINVAL || errno == ENOSYS)) {
+            plain = true;
+            continue;
+        }
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        if (plain)
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(out, buffer + done, std::size_t(n - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w < 0) return errno;
+                done += w;
+            }
     }
-    int error = 0;
-    for (;;) {
-        const ssize_t n = ::sendfile(out, in, nullptr, 1 << 20);
-        if (n > 0) continue;
-        if (n == 0) break;
-        if (errno == EINTR) continue;
-        error = errno;
-        break;
-    }
+}
+
+// What copyThroughPartialFile names its partial copies of stored pictures.
+constexpr std::string_view kPartialPrefix = ".daylume-";
+constexpr std::string_view kPartialSuffix = ".part";
+
+// The copy under a hidden name, renamed once whole: for file systems without O_TMPFILE.
+int copyThroughPartialFile(int in, const fs::path& to) {
+    const fs::path partial = to.parent_path() / ("." + to.filename().string() + ".part");
+    const int out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) return errno;
+    int error = copyBytes(in, out);
+    if (!error && ::fsync(out) != 0) error = errno;
     if (::close(out) != 0 && !error) error = errno;
-    ::close(in);
+    if (!error && ::rename(partial.c_str(), to.c_str()) != 0) error = errno;
+    if (error) ::unlink(partial.c_str());
     return error;
 }
 
@@ -93,17 +112,26 @@ void FileManager::copyItem(const fs::path& from, const fs::path& to) const {
     std::error_code ec;
     if (fs::symlink_status(to, ec).type() != fs::file_type::not_found)
         fail(std::make_error_code(std::errc::file_exists), to);
-    const fs::path partial = to.parent_path() / ("." + to.filename().string() + ".part");
-    if (const int error = copyFile(from, partial)) {
-        fs::remove(partial, ec);
-        throw Failure(posixError(error, to.string()));
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw Failure(posixError(errno, from.string()));
+    // A file without a name until it is whole and on disk, then linked under its name: a crash
+    // or a power loss midway leaves nothing behind.
+    int error = 0;
+    const int out = ::open(to.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (out >= 0) {
+        error = copyBytes(in, out);
+        if (!error && ::fsync(out) != 0) error = errno;
+        const std::string name = "/proc/self/fd/" + std::to_string(out);
+        if (!error && ::linkat(AT_FDCWD, name.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW))
+            error = errno;
+        ::close(out);
+    } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        error = copyThroughPartialFile(in, to);
+    } else {
+        error = errno;
     }
-    fs::rename(partial, to, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-        fail(ec, to);
-    }
+    ::close(in);
+    if (error) throw Failure(posixError(error, to.string()));
 }
 
 std::vector<DirectoryEntry> FileManager::contentsOfDirectory(const fs::path& directory) const {
@@ -123,6 +151,32 @@ std::vector<DirectoryEntry> FileManager::contentsOfDirectory(const fs::path& dir
 bool FileManager::removeItem(const fs::path& path) const noexcept {
     std::error_code ec;
     return fs::remove(path, ec) && !ec;
+}
+
+bool FileManager::contentsEqual(const fs::path& a, const fs::path& b) const noexcept {
+    std::error_code ec;
+    if (!fs::is_regular_file(a, ec) || !fs::is_regular_file(b, ec) ||
+        fs::file_size(a, ec) != fs::file_size(b, ec) || ec)
+        return false;
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::array<char, 1 << 16> p{}, q{};
+    while (x && y) {
+        x.read(p.data(), p.size());
+        y.read(q.data(), q.size());
+        if (x.gcount() != y.gcount() || !std::equal(p.begin(), p.begin() + x.gcount(), q.begin()))
+            return false;
+    }
+    return x.eof() && y.eof();
+}
+
+void FileManager::removePartialCopies(const fs::path& directory) const noexcept {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(directory, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(kPartialPrefix) && name.ends_with(kPartialSuffix) &&
+            entry.is_regular_file(ec))
+            fs::remove(entry.path(), ec);
+    }
 }
 
 std::string newUuidString() {

@@ -15,26 +15,35 @@ struct DirectoryEntry {
 };
 
 // File operations on the per-user data directory. Failures throw Failure. Safe to use from any
-// thread.
+// thread. Virtual so that a test can make one of them fail.
 class FileManager {
 public:
     explicit FileManager(std::filesystem::path dataHome);
+    virtual ~FileManager() = default;
     // $XDG_DATA_HOME, or ~/.local/share.
     static std::filesystem::path userDataHome();
 
     // The per-user data directory, created when missing.
-    std::filesystem::path applicationSupportDirectory() const;
+    virtual std::filesystem::path applicationSupportDirectory() const;
     // True when any item, of any kind, exists at `path`.
-    bool fileExists(const std::filesystem::path& path) const;
+    virtual bool fileExists(const std::filesystem::path& path) const;
     // Creates `path` with any missing parents.
-    void createDirectory(const std::filesystem::path& path) const;
-    // Copies `from` to the new name `to` through a hidden temporary file beside `to`, so that an
-    // interrupted copy never leaves a partial file under the final name. Fails when `to` exists.
-    void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) const;
+    virtual void createDirectory(const std::filesystem::path& path) const;
+    // Copies `from` to the new name `to`, which appears only once the copy is whole and on disk:
+    // an interrupted copy leaves nothing. Fails when `to` exists.
+    virtual void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) const;
     // The direct entries of `directory`, hidden ones left out, with their creation dates.
-    std::vector<DirectoryEntry> contentsOfDirectory(const std::filesystem::path& directory) const;
+    virtual std::vector<DirectoryEntry> contentsOfDirectory(
+        const std::filesystem::path& directory) const;
     // Removes a file or an empty directory; false when that failed.
-    bool removeItem(const std::filesystem::path& path) const noexcept;
+    virtual bool removeItem(const std::filesystem::path& path) const noexcept;
+    // True when both are files with the same bytes.
+    virtual bool contentsEqual(const std::filesystem::path& a,
+                               const std::filesystem::path& b) const noexcept;
+    // Removes the hidden partial copies (".daylume-*.part") that copyItem leaves in `directory`
+    // should the process die while copying, where the file system cannot make a file without a
+    // name.
+    virtual void removePartialCopies(const std::filesystem::path& directory) const noexcept;
 
 private:
     std::filesystem::path dataHome_;

@@ -16,6 +16,21 @@ QByteArray formatOf(QFile& file) {
     return {};
 }
 
+bool endsComplete(QFile& file, const QByteArray& format) {
+    const qint64 size = file.size();
+    if (format == "webp") {
+        file.seek(4);
+        const QByteArray length = file.read(4);
+        const quint32 riff = quint8(length[0]) | quint8(length[1]) << 8 | quint8(length[2]) << 16 |
+                             quint32(quint8(length[3])) << 24;
+        return length.size() == 4 && qint64(riff) + 8 == size;
+    }
+    file.seek(std::max<qint64>(0, size - 12));
+    const QByteArray tail = file.read(12);
+    if (format == "png") return tail == QByteArray("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+    return tail.endsWith("\xFF\xD9");
+}
+
 }  // namespace
 
 std::optional<ImageInfo> probeImage(const std::filesystem::path& file) {
@@ -27,7 +42,8 @@ std::optional<ImageInfo> probeImage(const std::filesystem::path& file) {
     reader.setAutoDetectImageFormat(false);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty()) return std::nullopt;
-    return ImageInfo{format.toStdString(), size.width(), size.height()};
+    return ImageInfo{format.toStdString(), size.width(), size.height(),
+                     endsComplete(device, format)};
 }
 
 }  // namespace daylume

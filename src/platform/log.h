@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace daylume {
@@ -8,7 +9,17 @@ namespace daylume {
 class Log {
 public:
     virtual ~Log() = default;
-    virtual void line(std::string_view text) = 0;
+    // Line breaks and other control characters in `text` (a tool's error output, a D-Bus or
+    // network message) are folded, so that no event ever takes more than one line.
+    void line(std::string_view text) { write(oneLine(text)); }
+
+    // Each run of control characters becomes " | " where it holds a line break, else a space;
+    // at the start and the end it goes.
+    static std::string oneLine(std::string_view text);
+
+protected:
+    // One line of text without its line feed, and without any control character.
+    virtual void write(std::string_view line) = 0;
 };
 
 }  // namespace daylume

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -57,7 +58,12 @@ public:
     // ---- Update coordinator (pipeline/update_coordinator.cpp)
     void refreshWallpaper();
     void handleRefreshResult(std::optional<Url> url);
-    void startImageDownload(const Url& url);
+    // `onInstalled`, if given, learns on the main thread whether the picture was installed.
+    void startImageDownload(const Url& url, std::function<void(bool installed)> onInstalled = {});
+    void handleInstallOutcome(const Url& url, bool installed);
+    // Whether `url` is the current image and is on the desktop or on its way there; an image
+    // whose install failed is not.
+    bool isCurrentImage(const Url& url) const;
 
     // ---- Image-of-the-day lookup (pipeline/image_lookup.cpp)
     // Asks every market at once. The completion gets the first usable address (on the HTTP
@@ -66,11 +72,14 @@ public:
     void fetchLatestImageURL(LookupCompletion completion);
 
     // ---- Wallpaper store and install (pipeline/wallpaper_store.cpp)
-    // Run on the download queue; they touch no state of the delegate.
-    static void handleDownloadedImage(Platform& platform, std::optional<std::filesystem::path> file,
+    // Run on the download queue, so they are static: they touch no state of the delegate. True
+    // when the picture is installed.
+    static bool handleDownloadedImage(Platform& platform, std::optional<std::filesystem::path> file,
                                       const HttpResponse& response, std::optional<Error> error);
-    static void installWallpaper(Platform& platform, const std::filesystem::path& file,
+    static bool installWallpaper(Platform& platform, const std::filesystem::path& file,
                                  const HttpResponse& response);
+    // Removes what an install killed halfway may have left in the picture folder.
+    void removeInterruptedCopies();
 
     // The tray icon, made once by setupStatusItem.
     std::unique_ptr<StatusItem> statusItem;
@@ -80,6 +89,8 @@ public:
     std::shared_ptr<Timer> timer;
 
 private:
+    void setCurrentImageURL(const Url& url);
+
     std::string localized(std::string_view key) const {
         return platform_.bundle.localizedString(key);
     }
@@ -95,6 +106,12 @@ private:
 
     Platform& platform_;
     Url serviceOrigin_;
+    // Downloads and installs not ended yet, by address.
+    std::map<std::string, int, std::less<>> installsRunning_;
+    // An install of currentImageURL has succeeded.
+    bool currentImageInstalled_ = false;
+    // applicationWillTerminate has run: the deferred set-up must not.
+    bool terminating_ = false;
 };
 
 }  // namespace daylume

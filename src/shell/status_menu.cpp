@@ -18,6 +18,8 @@ void AppDelegate::setupStatusItem() {
 
     platform_.notifications.addObserver(SystemEvent::Wake, [this] { tryFetchAfterWake(); });
     platform_.notifications.addObserver(SystemEvent::Activation, [this] { tryFetchAfterWake(); });
+    platform_.notifications.addObserver(SystemEvent::RefreshRequest,
+                                        [this] { refreshWallpaper(); });
 
     platform_.mainLoop.asyncAfter(kLaunchCheckDelay, [this] { runLaunchCheck(); });
 }

@@ -27,14 +27,20 @@ void AppDelegate::handleHourlyResult(std::optional<Url> url, const LastSeenURL& 
         platform_.log.line("❌ 无法获取 Bing 图片");
         return;
     }
-    if (*lastSeenURLString == url->absoluteString()) return;
-    *lastSeenURLString = url->absoluteString();
-    currentImageURL = url;
-    startImageDownload(*url);
+    const std::string text = url->absoluteString();
+    if (*lastSeenURLString == text) return;
+    *lastSeenURLString = text;
+    setCurrentImageURL(*url);
+    startImageDownload(*url, [this, text, lastSeenURLString, fired](bool installed) {
+        if (installed) {
+            // Today's picture is in place: wait for tomorrow's.
+            fired->invalidate();
+            scheduleNextDayTimer();
+        } else if (*lastSeenURLString == text) {
+            lastSeenURLString->reset();  // the next tick tries again, not tomorrow's
+        }
+    });
     platform_.log.line("✅ 成功拉取并设置新壁纸");
-    // Today's picture is taken: wait for tomorrow's.
-    fired->invalidate();
-    scheduleNextDayTimer();
 }
 
 void AppDelegate::scheduleNextDayTimer() {

@@ -20,12 +20,13 @@ void AppDelegate::handleWakeResult(std::optional<Url> url) {
         platform_.log.line("❌ 唤醒后无新图");
         return;
     }
-    if (currentImageURL && *currentImageURL == *url) {
+    // An address whose install failed counts as new: the check tries it again.
+    if (isCurrentImage(*url)) {
         platform_.log.line("ℹ️ 唤醒后图未变，无需刷新");
         return;
     }
     platform_.log.line("✅ 唤醒后检测到新图，开始更新");
-    currentImageURL = url;
+    setCurrentImageURL(*url);
     startImageDownload(*url);
 }
 

@@ -5,10 +5,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <fstream>
-#include <random>
 
 #include "shell/app_delegate.h"
 #include "support/sim_platform.h"
@@ -16,20 +13,6 @@
 namespace daylume::test {
 namespace {
 namespace fs = std::filesystem;
-
-// A JPEG of noise, which compresses badly: about `kilobytes` in size.
-QByteArray noisyJpeg(int kilobytes) {
-    const int side = int(std::sqrt(kilobytes * 1024 / 1.2));
-    QImage image(side, side, QImage::Format_RGB32);
-    std::mt19937 random(7);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) image.setPixel(x, y, random());
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
-    return bytes;
-}
 
 // Real file systems: a small tmpfs as the picture folder, in a mount namespace of this test
 // process alone. Needs root.
@@ -46,9 +29,9 @@ protected:
     void TearDown() override {
         if (mounted) umount2(sim.imageFolder().c_str(), MNT_DETACH);
     }
-    std::string install(const QByteArray& picture) {
+    std::string install(const std::string& picture) {
         const fs::path file = sim.temp.path() / "download";
-        std::ofstream(file, std::ios::binary).write(picture.data(), picture.size());
+        std::ofstream(file, std::ios::binary) << picture;
         sim.log.clear();
         AppDelegate::handleDownloadedImage(sim.platform, file, {200, "image/jpeg"}, std::nullopt);
         const auto lines = sim.log.lines();
@@ -66,30 +49,30 @@ protected:
 };
 
 TEST_F(DiskFaultTest, AFullDiskLeavesNoPartialPictureAndLosesNone) {
-    ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
-    ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
+    ASSERT_TRUE(install(jpegBytes(160, 160, 1)).starts_with("✅ 壁纸设置成功："));
+    ASSERT_TRUE(install(jpegBytes(160, 160, 2)).starts_with("✅ 壁纸设置成功："));
     const auto before = sim.storedNames();
 
-    const std::string line = install(noisyJpeg(900));
+    const std::string line = install(jpegBytes(1400, 1400, 3));
     EXPECT_TRUE(line.starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=28 ")) << line;
     EXPECT_EQ(sim.storedNames(), before);  // no partial file, hidden or not
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
 
-    EXPECT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
+    EXPECT_TRUE(install(jpegBytes(160, 160, 4)).starts_with("✅ 壁纸设置成功："));
     EXPECT_EQ(sim.storedNames().size(), 3u);
 }
 
 TEST_F(DiskFaultTest, AReadOnlyFolderFailsOnceAndKeepsWhatItHas) {
-    ASSERT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
+    ASSERT_TRUE(install(jpegBytes(160, 160, 5)).starts_with("✅ 壁纸设置成功："));
     const auto before = sim.storedNames();
     remount(MS_RDONLY);
 
-    EXPECT_TRUE(
-        install(noisyJpeg(30)).starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=30 "));
+    EXPECT_TRUE(install(jpegBytes(160, 160, 6))
+                    .starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=30 "));
     EXPECT_EQ(sim.storedNames(), before);
 
     remount(0);
-    EXPECT_TRUE(install(noisyJpeg(30)).starts_with("✅ 壁纸设置成功："));
+    EXPECT_TRUE(install(jpegBytes(160, 160, 7)).starts_with("✅ 壁纸设置成功："));
 }
 
 }  // namespace

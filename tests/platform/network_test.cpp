@@ -43,8 +43,8 @@ protected:
         return waitUntil([&] { return sim.log.count(prefix) >= times; }, limit);
     }
     bool allMarketsAsked(int times) {
-        return std::ranges::all_of(marketCodes,
-                                   [&](auto market) { return service.requestsFor(market) >= times; });
+        return std::ranges::all_of(
+            marketCodes, [&](auto market) { return service.requestsFor(market) >= times; });
     }
 
     ImageService service;
@@ -122,8 +122,8 @@ TEST_F(NetworkTest, OnlyAPictureThatGotNoAnswerIsTriedAgain) {
 // Each fault ends in one line that says what happened, and loses nothing: the next refresh works.
 TEST_F(NetworkTest, AFaultyDownloadFailsWithItsCauseAndTheNextOneWorks) {
     Daylume tight(sim, loop, service, {.lowSpeedTime = 2s, .downloadRetryDelays = {100ms, 100ms}});
-    const std::string body = R"("type": "image/jpeg", "body_file": ")" +
-                             service.picture().string() + R"(")";
+    const std::string body =
+        R"("type": "image/jpeg", "body_file": ")" + service.picture().string() + R"(")";
     const std::vector<std::pair<std::string, std::string>> faults = {
         {R"({"reset_after": 300, )" + body + "}", "the answer broke off after "},
         {R"({"trickle": 0.01, )" + body + "}", "timed out: less than 1 KiB/s for 2 s"},
@@ -136,7 +136,8 @@ TEST_F(NetworkTest, AFaultyDownloadFailsWithItsCauseAndTheNextOneWorks) {
     for (const auto& [answer, cause] : faults) {
         SCOPED_TRACE(cause);
         service.configure(R"({"markets": {"en-US": {}, "*": {"hang": true}},
-                              "prefixes": {"/th?": )" + answer + "}}");
+                              "prefixes": {"/th?": )" +
+                          answer + "}}");
         sim.log.clear();
         tight.delegate.refreshWallpaper();
         ASSERT_TRUE(logged("❌", 1, 15s));
@@ -164,8 +165,9 @@ TEST_F(NetworkTest, ADownloadHasNoNameInAnyFolderAndALimit) {
     std::ofstream(service.picture(), std::ios::binary) << std::string((64 << 20) + 1, 'x');
     service.configure("{}");
     std::optional<Error> error;
-    app.http.downloadTask(*Url::parse(service.origin() + "/th?id=big"),
-                          [&](auto, auto&, std::optional<Error> e) { error = e.value_or(Error{}); });
+    app.http.downloadTask(
+        *Url::parse(service.origin() + "/th?id=big"),
+        [&](auto, auto&, std::optional<Error> e) { error = e.value_or(Error{}); });
     ASSERT_TRUE(waitUntil([&] { return error.has_value(); }, 30s));
     EXPECT_EQ(error->message, "the answer is larger than 64 MiB");
 }
@@ -194,12 +196,13 @@ TEST_F(NetworkTest, DownloadCompletionsRunOneAtATimeOffTheMainThread) {
 }
 
 TEST_F(NetworkTest, AServerThatIsNotTrustedIsNamedAsSuch) {
-    for (const auto& [certificate, cause] : {std::pair{"untrusted", "self-signed"},
-                                             std::pair{"expired", "expired"}}) {
+    for (const auto& [certificate, cause] :
+         {std::pair{"untrusted", "self-signed"}, std::pair{"expired", "expired"}}) {
         ImageService impostor(false, certificate);
         std::optional<Error> error;
-        app.http.dataTask(*Url::parse(marketURL("en-US", impostor.origin())),
-                          [&](auto, auto&, std::optional<Error> e) { error = e.value_or(Error{}); });
+        app.http.dataTask(
+            *Url::parse(marketURL("en-US", impostor.origin())),
+            [&](auto, auto&, std::optional<Error> e) { error = e.value_or(Error{}); });
         ASSERT_TRUE(waitUntil([&] { return error.has_value(); }));
         EXPECT_EQ(error->message, std::string("certificate not trusted: ") + cause);
         EXPECT_EQ(error->code, long(NetworkFailure::NotTrusted));
@@ -209,7 +212,8 @@ TEST_F(NetworkTest, AServerThatIsNotTrustedIsNamedAsSuch) {
 
 // At quit nothing calls back into an application that is going away.
 TEST_F(NetworkTest, StoppingDropsWhatIsStillRunning) {
-    service.configure(R"({"markets": {"*": {"hang": true}}, "prefixes": {"/th?": {"hang": true}}})");
+    service.configure(
+        R"({"markets": {"*": {"hang": true}}, "prefixes": {"/th?": {"hang": true}}})");
     int calls = 0;
     for (auto market : marketCodes)
         app.http.dataTask(*Url::parse(marketURL(market, service.origin())),

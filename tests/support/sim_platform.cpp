@@ -6,6 +6,7 @@
 #include <QImage>
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace daylume::test {
@@ -124,6 +125,7 @@ void SimHttp::downloadTask(const Url& url, DownloadCompletion completion) {
 void RecordingDesktop::setDesktopPicture(const fs::path& picture, const Screen&) {
     if (failure) throw Failure(*failure);
     pictures.push_back(picture);
+    setOn.push_back(loop_.currentQueue());
 }
 
 int SimApplication::runModal(const Alert& alert) {
@@ -156,9 +158,9 @@ void SimNotifications::post(SystemEvent event) {
         if (observed == event) handler();
 }
 
-void CapturedLog::line(std::string_view text) {
+void CapturedLog::write(std::string_view line) {
     std::lock_guard lock(mutex_);
-    lines_.emplace_back(text);
+    lines_.emplace_back(line);
 }
 
 std::vector<std::string> CapturedLog::lines() const {
@@ -195,6 +197,7 @@ SimPlatform::SimPlatform()
     : dataHome(temp.path() / "data"),
       http(loop, temp.path()),
       files(dataHome),
+      desktop(loop),
       platform{loop, http, files, desktop, log, application, bundle, notifications} {}
 
 std::set<std::string> SimPlatform::storedNames() const {
@@ -205,9 +208,12 @@ std::set<std::string> SimPlatform::storedNames() const {
     return names;
 }
 
-std::string encodedImage(const char* format, int width, int height, unsigned rgb) {
+std::string encodedImage(const char* format, int width, int height, unsigned seed) {
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor::fromRgb(rgb));
+    image.fill(QColor::fromRgb(0x3366cc));
+    std::mt19937 noise(seed);
+    for (int y = 0; seed && y < height; ++y)
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, noise());
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

@@ -116,15 +116,33 @@ private:
     int downloads_ = 0;
 };
 
+// The real file manager on a temporary folder; a test may change or fail what a listing gives.
+class ScriptedFiles final : public FileManager {
+public:
+    using FileManager::FileManager;
+    std::function<void(std::vector<DirectoryEntry>&)> onListing;  // may throw Failure
+    std::vector<DirectoryEntry> contentsOfDirectory(
+        const std::filesystem::path& directory) const override {
+        std::vector<DirectoryEntry> entries = FileManager::contentsOfDirectory(directory);
+        if (onListing) onListing(entries);
+        return entries;
+    }
+};
+
 // Records what would have become the desktop picture.
 class RecordingDesktop final : public Desktop {
 public:
+    explicit RecordingDesktop(const SimLoop& loop) : loop_(loop) {}
     std::optional<Screen> screen = Screen{"SIM-1"};
     std::optional<Error> failure;  // thrown by setDesktopPicture when set
     std::vector<std::filesystem::path> pictures;
+    std::vector<SimLoop::Queue> setOn;  // the queue each picture was set from
 
     std::optional<Screen> mainScreen() const override { return screen; }
     void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) override;
+
+private:
+    const SimLoop& loop_;
 };
 
 // Records the tray icon, the dialogs shown and the URLs opened; dialogs are answered from a
@@ -179,11 +197,13 @@ public:
 
 class CapturedLog final : public Log {
 public:
-    void line(std::string_view text) override;
     std::vector<std::string> lines() const;
     // How many lines begin with `prefix`.
     int count(std::string_view prefix) const;
     void clear();
+
+protected:
+    void write(std::string_view line) override;
 
 private:
     mutable std::mutex mutex_;
@@ -211,7 +231,7 @@ struct SimPlatform {
     std::filesystem::path dataHome;  // stands for ~/.local/share
     SimLoop loop;
     SimHttp http;
-    FileManager files;
+    ScriptedFiles files;
     RecordingDesktop desktop;
     CapturedLog log;
     SimApplication application;
@@ -229,12 +249,12 @@ struct SimPlatform {
     std::set<std::string> storedNames() const;
 };
 
-// A small valid picture of one colour in `format` ("JPEG", "PNG", "WEBP", "BMP"); empty if Qt
-// cannot write that format.
-std::string encodedImage(const char* format, int width = 64, int height = 36,
-                         unsigned rgb = 0x3366cc);
-inline std::string jpegBytes(int width = 64, int height = 36, unsigned rgb = 0x3366cc) {
-    return encodedImage("JPEG", width, height, rgb);
+// A small valid picture in `format` ("JPEG", "PNG", "WEBP", "BMP"): of one colour, or of noise
+// from `seed` (which compresses badly, and differs from seed to seed). Empty if Qt cannot write
+// that format.
+std::string encodedImage(const char* format, int width = 64, int height = 36, unsigned seed = 0);
+inline std::string jpegBytes(int width = 64, int height = 36, unsigned seed = 0) {
+    return encodedImage("JPEG", width, height, seed);
 }
 
 }  // namespace daylume::test

@@ -281,9 +281,9 @@ void CurlHttpClient::finished(Transfer& t, int result) {
     }
 
     const bool busy = status == 502 || status == 503 || status == 504;
-    const bool unanswered = headerBytes == 0 && (code == CURLE_COULDNT_CONNECT ||
-                                                 code == CURLE_GOT_NOTHING ||
-                                                 code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
+    const bool unanswered =
+        headerBytes == 0 && (code == CURLE_COULDNT_CONNECT || code == CURLE_GOT_NOTHING ||
+                             code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
     const bool retry = t.file && ((code == CURLE_OK && busy) || unanswered);
     const auto& delays = limits_.downloadRetryDelays;
     if (retry && std::size_t(t.tries) <= delays.size()) {
@@ -292,7 +292,8 @@ void CurlHttpClient::finished(Transfer& t, int result) {
     }
     const std::string tries = retry ? " after " + std::to_string(t.tries) + " tries" : "";
     if (code == CURLE_OK) {
-        if (retry) t.error = networkError(NetworkFailure::Other, "HTTP " + std::to_string(status) + tries);
+        if (retry)
+            t.error = networkError(NetworkFailure::Other, "HTTP " + std::to_string(status) + tries);
         return;
     }
 
@@ -321,9 +322,9 @@ void CurlHttpClient::finished(Transfer& t, int result) {
                         "/s for " + std::to_string(limits_.lowSpeedTime.count()) + " s");
             return;
         case CURLE_PEER_FAILED_VERIFICATION:
-            t.error = networkError(NetworkFailure::NotTrusted,
-                                   "certificate not trusted: " +
-                                       certificateProblem(verifyResult, text.c_str()));
+            t.error = networkError(
+                NetworkFailure::NotTrusted,
+                "certificate not trusted: " + certificateProblem(verifyResult, text.c_str()));
             return;
         case CURLE_COULDNT_RESOLVE_HOST:
             t.error = networkError(NetworkFailure::NoNetwork, "no network: " + text);
@@ -350,9 +351,9 @@ void CurlHttpClient::finished(Transfer& t, int result) {
                                        "the server closed the connection before answering" + tries);
             else if (code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
                      code == CURLE_HTTP2_STREAM || code == CURLE_HTTP2)
-                t.error = networkError(NetworkFailure::Other,
-                                       "the answer broke off after " + std::to_string(t.received) +
-                                           " bytes: " + text);
+                t.error = networkError(
+                    NetworkFailure::Other,
+                    "the answer broke off after " + std::to_string(t.received) + " bytes: " + text);
             else
                 t.error = networkError(NetworkFailure::Other, text);
     }

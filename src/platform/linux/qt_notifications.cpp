@@ -6,8 +6,11 @@ namespace daylume {
 
 QtNotifications::QtNotifications(SingleInstance& instance)
     : wakes_([this] { post(SystemEvent::Wake); }) {
-    QObject::connect(&instance, &SingleInstance::launchedAgain, &context_,
-                     [this] { post(SystemEvent::Activation); });
+    QObject::connect(&instance, &SingleInstance::received, &context_,
+                     [this](const QString& message) {
+                         if (message == QLatin1String("activate")) post(SystemEvent::Activation);
+                         if (message == QLatin1String("refresh")) post(SystemEvent::RefreshRequest);
+                     });
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, &context_,
                      [this](Qt::ApplicationState state) {
                          // The open tray menu takes the focus, but it belongs to the panel:

@@ -9,6 +9,8 @@
 #include <QDBusInterface>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <cstdio>
+#include <utility>
 
 namespace daylume {
 namespace {
@@ -34,7 +36,16 @@ QtStatusItem::QtStatusItem() {
     watchX11TraySelection();
     menu_.installEventFilter(this);
     // Once the caller has given the icon its image and menu.
-    QTimer::singleShot(0, this, &QtStatusItem::showIfTrayExists);
+    QTimer::singleShot(0, this, [this] {
+        showIfTrayExists();
+        static bool told = false;
+        if (!tray_ && !std::exchange(told, true))
+            std::fputs(
+                "Daylume: no system tray is running; the icon will appear as soon as one "
+                "starts. On GNOME, install and enable the AppIndicator extension "
+                "(gnome-shell-extension-appindicator).\n",
+                stderr);
+    });
 }
 
 QtStatusItem::~QtStatusItem() = default;

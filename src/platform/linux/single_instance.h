@@ -1,29 +1,40 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
-#include <QString>
+#include <filesystem>
+#include <string_view>
 
 namespace daylume {
 
-// One running Daylume per user: a later launch tells the first one and leaves. Works with or
-// without a session bus (a local socket in the user's runtime directory).
+// One running Daylume per user: a later launch hands its request to the first one and leaves.
+// They meet on a local socket in a folder only this user can write, and each checks that the
+// other is a process of the same user, so no other local user can take the place of either.
+// Works with or without a session bus.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(QString socketPath = defaultSocketPath());
-    static QString defaultSocketPath();
+    // An empty path: no safe place to meet, so this process runs on its own.
+    explicit SingleInstance(std::filesystem::path socketPath = defaultSocketPath());
+    ~SingleInstance() override;
+    // daylume.socket in $XDG_RUNTIME_DIR, else in ${TMPDIR:-/tmp}/daylume-<uid>, made if need be;
+    // empty when the folder is not this user's alone.
+    static std::filesystem::path defaultSocketPath();
 
-    // True when this process is the first; otherwise the first one has been told of this launch
-    // and this one should exit.
-    bool claim();
+    // Hands `message` to the running Daylume of this user; false when none runs.
+    bool tell(std::string_view message) const;
+    // Listens for later launches and returns true; or, when this user's Daylume runs already,
+    // hands it `message` and returns false.
+    bool claim(std::string_view message);
 
 Q_SIGNALS:
-    void launchedAgain();
+    // "activate", "refresh" or "quit", from a later launch.
+    void received(const QString& message);
 
 private:
-    QString socketPath_;
-    QLocalServer server_;
+    void accept();
+
+    std::filesystem::path path_;
+    int listener_ = -1;
 };
 
 }  // namespace daylume

@@ -6,12 +6,14 @@
 
 namespace daylume {
 
-// Writes each line whole, in one write(2) on the file descriptor, so a reader on a pipe sees it
-// at once and lines from two threads never interleave.
+// Writes each line whole on the file descriptor, at once (nothing waits in a buffer), and goes
+// on after a partial write, so lines from two threads are never cut or glued together.
 class FdLog final : public Log {
 public:
     explicit FdLog(int fd = 1) : fd_(fd) {}
-    void line(std::string_view text) override;
+
+protected:
+    void write(std::string_view line) override;
 
 private:
     int fd_;

@@ -1,0 +1,46 @@
+#include "platform/linux/command_line.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace daylume {
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Keeps the desktop picture set to the Bing image of the day, from the panel's tray.\n"
+        "A second launch asks the running Daylume to look for a new picture."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption refresh(
+        QStringLiteral("refresh"),
+        QStringLiteral("Asks the running Daylume to fetch and set today's picture now; starts "
+                       "Daylume when none runs."));
+    const QCommandLineOption quit(QStringLiteral("quit"),
+                                  QStringLiteral("Asks the running Daylume to quit."));
+    parser.addOptions({refresh, quit});
+
+    auto usageError = [&](const QString& error) {
+        std::fprintf(stderr, "daylume: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
+        return CommandLine{.exitStatus = 2};
+    };
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'")
+                              .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(refresh) && parser.isSet(quit))
+        return usageError(QStringLiteral("--refresh and --quit cannot be given together"));
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return {.exitStatus = 0};
+    }
+    if (parser.isSet(version)) {
+        std::printf("Daylume %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        return {.exitStatus = 0};
+    }
+    if (parser.isSet(quit)) return {.request = CommandLine::Request::Quit};
+    if (parser.isSet(refresh)) return {.request = CommandLine::Request::Refresh};
+    return {};
+}
+
+}  // namespace daylume
