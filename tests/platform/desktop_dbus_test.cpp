@@ -1,6 +1,5 @@
 // The back ends that talk D-Bus, on a private bus that stands for the session bus: KDE Plasma and
-// the desktop portal against recording stand-ins (desktop-bus-stub, a process of its own since the
-// back ends block on their calls), XFCE against a real xfconfd.
+// the desktop portal against python-dbusmock stand-ins, XFCE against a real xfconfd.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -32,10 +31,12 @@ namespace fs = std::filesystem;
 // started by the first test that needs it and stopped when the program's tests are done.
 class SessionBus : public ::testing::Environment {
 public:
-    static void ensure() {
-        if (bus) return;
-        bus = std::make_unique<PrivateBus>();
-        setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8().constData(), 1);
+    static const PrivateBus& ensure() {
+        if (!bus) {
+            bus = std::make_unique<PrivateBus>();
+            setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8().constData(), 1);
+        }
+        return *bus;
     }
     void TearDown() override { bus.reset(); }
 
@@ -50,47 +51,20 @@ bool waitForName(const QString& name, bool owned) {
     return waitUntil([&] { return bus->isServiceRegistered(name).value() == owned; });
 }
 
-std::string failureOf(DesktopBackend& backend, const fs::path& picture, const Screen& screen) {
+std::string failureOf(DesktopBackend& backend, const fs::path& picture) {
     try {
-        backend.setPicture(picture, screen);
+        backend.setPicture(picture, Screen{"DP-1"});
     } catch (const Failure& failure) {
         return failure.error().message;
     }
     return "no failure";
 }
 
-// desktop-bus-stub in one of its modes, with the calls it recorded.
-class BusStub {
-public:
-    BusStub(const QString& mode, const QString& name) : name_(name) {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(DAYLUME_DESKTOP_BUS_STUB, {mode, QString::fromStdString(record().string())});
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(10'000)) break;
-        ready_ = process_.readLine().trimmed() == "ready";
-    }
-    ~BusStub() {
-        process_.terminate();
-        if (!process_.waitForFinished(5'000)) process_.kill();
-        // The next test's stand-in takes the same name.
-        waitForName(name_, false);
-    }
-    bool ready() const { return ready_; }
-    fs::path record() const { return temp_.path() / "calls.jsonl"; }
-
-    std::vector<QJsonObject> calls() const {
-        std::vector<QJsonObject> result;
-        std::ifstream in(record());
-        for (std::string line; std::getline(in, line);)
-            result.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-        return result;
-    }
-
-private:
-    TempDir temp_;
-    QString name_;
-    QProcess process_;
-    bool ready_ = false;
+// A desktop service played by python-dbusmock on the session bus.
+struct DesktopService : DBusMock {
+    DesktopService(const QString& name, const QString& path, const QString& file,
+                   const QString& parameters = "{}")
+        : DBusMock(SessionBus::ensure(), name, path, file, parameters) {}
 };
 
 class DesktopBusTest : public ::testing::Test {
@@ -132,92 +106,72 @@ QString everyDesktopShows(const QString& uri) {
 }
 
 TEST_F(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImage) {
-    BusStub plasma("plasma", "org.kde.plasmashell");
+    DesktopService plasma("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py");
     ASSERT_TRUE(plasma.ready());
     PlasmaBackground backend;
     backend.setPicture("/home/me/.local/share/Daylume/daylume-1.jpg", Screen{"DP-1"});
     // Quotes, backslashes and a line break must neither end the string nor add script.
     backend.setPicture("/tmp/it's \"x\"; screens = []; \\\" \n.jpg", Screen{"DP-1"});
 
-    const auto calls = plasma.calls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0]["interface"].toString(), "org.kde.PlasmaShell");
-    EXPECT_EQ(calls[0]["method"].toString(), "evaluateScript");
-    EXPECT_EQ(calls[0]["signature"].toString(), "s");
+    const auto calls = plasma.calls("evaluateScript");
+    ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(
-        runPlasmaScript(calls[0]["script"].toString()).toStdString(),
+        runPlasmaScript(calls[0][0].toString()).toStdString(),
         everyDesktopShows("file:///home/me/.local/share/Daylume/daylume-1.jpg").toStdString());
     EXPECT_EQ(
-        runPlasmaScript(calls[1]["script"].toString()).toStdString(),
+        runPlasmaScript(calls[1][0].toString()).toStdString(),
         everyDesktopShows("file:///tmp/it's%20%22x%22;%20screens%20=%20[];%20%5C%22%20%0A.jpg")
             .toStdString());
 }
 
 TEST_F(DesktopBusTest, PlasmaErrorsAreReportedByNameAndMessage) {
     PlasmaBackground backend;
-    EXPECT_EQ(
-        failureOf(backend, "/p/a.jpg", Screen{})
-            .rfind("KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.ServiceUnknown: ",
-                   0),
-        0u);
-
-    BusStub locked("plasma-locked", "org.kde.plasmashell");
+    EXPECT_TRUE(failureOf(backend, "/p/a.jpg")
+                    .starts_with("KDE Plasma: evaluateScript failed: "
+                                 "org.freedesktop.DBus.Error.ServiceUnknown: "));
+    DesktopService locked("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py",
+                          R"({"locked": true})");
     ASSERT_TRUE(locked.ready());
-    EXPECT_EQ(failureOf(backend, "/p/a.jpg", Screen{}),
+    EXPECT_EQ(failureOf(backend, "/p/a.jpg"),
               "KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.Failed: Widgets are "
               "locked");
 }
 
 // ---- Desktop portal
 
-TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureWithoutAPreview) {
-    BusStub portal("portal", "org.freedesktop.portal.Desktop");
-    ASSERT_TRUE(portal.ready());
+TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     TempDir temp;
     const fs::path picture = temp.path() / "daylume-1.jpg";
     const std::string bytes = jpegBytes();
     std::ofstream(picture, std::ios::binary) << bytes;
-
-    PortalBackground backend;
-    backend.setPicture(picture, Screen{"DP-1"});
-
-    const auto calls = portal.calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0]["interface"].toString(), "org.freedesktop.portal.Wallpaper");
-    EXPECT_EQ(calls[0]["method"].toString(), "SetWallpaperFile");
-    EXPECT_EQ(calls[0]["signature"].toString(), "sha{sv}");
-    EXPECT_EQ(calls[0]["parent_window"].toString(), "");
-    EXPECT_EQ(QByteArray::fromBase64(calls[0]["file_base64"].toString().toLatin1()).toStdString(),
-              bytes);
-    const QJsonObject options = calls[0]["options"].toObject();
-    EXPECT_EQ(options["show-preview"], QJsonValue(false));
-    EXPECT_EQ(options["set-on"], QJsonValue("background"));
-}
-
-TEST_F(DesktopBusTest, APortalThatRefusesIsMissingOrNeverAnswersFails) {
-    TempDir temp;
-    const fs::path picture = temp.path() / "daylume-1.jpg";
-    std::ofstream(picture) << jpegBytes();
     PortalBackground backend(std::chrono::milliseconds(500));
+    EXPECT_TRUE(failureOf(backend, temp.path() / "gone.jpg")
+                    .starts_with("desktop portal: cannot open " +
+                                 (temp.path() / "gone.jpg").string() + ": "));
+    EXPECT_TRUE(failureOf(backend, picture)
+                    .starts_with("desktop portal: SetWallpaperFile failed: "
+                                 "org.freedesktop.DBus.Error.ServiceUnknown: "));
 
-    EXPECT_EQ(
-        failureOf(backend, temp.path() / "gone.jpg", Screen{})
-            .rfind("desktop portal: cannot open " + (temp.path() / "gone.jpg").string() + ": ", 0),
-        0u);
-    EXPECT_EQ(failureOf(backend, picture, Screen{})
-                  .rfind("desktop portal: SetWallpaperFile failed: "
-                         "org.freedesktop.DBus.Error.ServiceUnknown: ",
-                         0),
-              0u);
+    const QString name = "org.freedesktop.portal.Desktop", path = "/org/freedesktop/portal/desktop";
     {
-        BusStub cancel("portal-cancel", "org.freedesktop.portal.Desktop");
+        DesktopService portal(name, path, "portal.py", R"({"response": 0})");
+        ASSERT_TRUE(portal.ready());
+        backend.setPicture(picture, Screen{"DP-1"});
+        const QList<QVariant> received = portal.mock("Received").arguments();
+        EXPECT_EQ(received.value(0).toByteArray().toStdString(), bytes);
+        const auto options = qdbus_cast<QVariantMap>(received.value(1));
+        EXPECT_EQ(options.value("show-preview"), QVariant(false));
+        EXPECT_EQ(options.value("set-on"), QVariant("background"));
+    }
+    {
+        DesktopService cancel(name, path, "portal.py", R"({"response": 1})");
         ASSERT_TRUE(cancel.ready());
-        EXPECT_EQ(failureOf(backend, picture, Screen{}),
+        EXPECT_EQ(failureOf(backend, picture),
                   "desktop portal: the wallpaper request was cancelled");
     }
-    BusStub silent("portal-silent", "org.freedesktop.portal.Desktop");
+    DesktopService silent(name, path, "portal.py");
     ASSERT_TRUE(silent.ready());
-    EXPECT_EQ(failureOf(backend, picture, Screen{}),
+    EXPECT_EQ(failureOf(backend, picture),
               "desktop portal: the wallpaper portal gave no answer within 500 ms");
 }
 

@@ -37,10 +37,8 @@ protected:
         QtBundle::loadTranslations();
     }
     void TearDown() override {
-        for (QProcess* process : {&host, &watcher}) {
-            process->terminate();
-            process->waitForFinished(5000);
-        }
+        host.terminate();
+        host.waitForFinished(5000);
     }
     QtStatusItem* item() const { return dynamic_cast<QtStatusItem*>(delegate.statusItem.get()); }
 
@@ -50,7 +48,7 @@ protected:
     Platform platform{sim.loop, sim.http,    sim.files, sim.desktop,
                       sim.log,  application, bundle,    sim.notifications};
     AppDelegate delegate{platform};
-    QProcess host, watcher;
+    QProcess host;
 };
 
 TEST_F(TrayTest, TheIconAppearsInAnX11TrayStartedLaterAndItsMenuAndAboutDialogWork) {
@@ -116,13 +114,13 @@ TEST_F(TrayTest, TheIconRegistersWithAStatusNotifierHostThatComesLater) {
     ASSERT_TRUE(item());
     EXPECT_FALSE(item()->trayIcon());
 
-    watcher.start(QStringLiteral(DAYLUME_SNI_WATCHER_STUB), {bus.address()});
+    DBusMock watcher(bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                     "status_notifier_watcher.py");
+    ASSERT_TRUE(watcher.ready());
     QString registered;
     ASSERT_TRUE(waitUntil([&] {
-        while (watcher.canReadLine()) {
-            const QString line = QString::fromUtf8(watcher.readLine()).trimmed();
-            if (line.startsWith("registered ")) registered = line.mid(11);
-        }
+        const auto calls = watcher.calls("RegisterStatusNotifierItem");
+        if (!calls.isEmpty()) registered = calls[0][0].toString();
         return !registered.isEmpty();
     }));
     ASSERT_TRUE(item()->trayIcon());

@@ -18,10 +18,13 @@ void emitPrepareForSleep(QDBusConnection& bus, bool goingToSleep) {
 }
 
 TEST(LogindWakeSourceTest, ASuspendAndResumeIsExactlyOneWake) {
-    PrivateBus bus;
-    QDBusConnection logind = bus.connect("logind-stand-in");
-    ASSERT_TRUE(logind.isConnected());
-    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    PrivateBus bus;  // standing for the system bus
+    DBusMock logind(bus, "org.freedesktop.login1", "/org/freedesktop/login1", "logind");
+    ASSERT_TRUE(logind.ready());
+    auto prepareForSleep = [&](bool goingToSleep) {
+        logind.mock("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b",
+                                   QVariantList{goingToSleep}});
+    };
 
     int wakes = 0;
     LogindWakeSource source([&] { ++wakes; }, bus.connect("daylume"));
@@ -29,8 +32,8 @@ TEST(LogindWakeSourceTest, ASuspendAndResumeIsExactlyOneWake) {
     QDBusConnection other = bus.connect("someone-else");
     emitPrepareForSleep(other, false);
     waitUntil([] { return false; }, std::chrono::milliseconds(200));
-    emitPrepareForSleep(logind, true);
-    emitPrepareForSleep(logind, false);
+    prepareForSleep(true);
+    prepareForSleep(false);
 
     EXPECT_TRUE(waitUntil([&] { return wakes == 1; }));
     waitUntil([] { return false; }, std::chrono::milliseconds(300));

@@ -186,6 +186,7 @@ async def serve_http2(reader, writer, number):
                 emit("request", number, target)
                 requests += 1
                 tasks.add(asyncio.create_task(respond(event.stream_id, target)))
+                load_config()
                 limit = config.get("goaway_after")
                 if limit and requests >= limit:
                     # Sent by hand: h2's own GOAWAY would stop this side answering the streams
