@@ -109,6 +109,24 @@ TEST_F(LaunchWakeTest, AWakeCheckTriesAgainWhatFailedAndWhatDiffersInLetterCase)
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), upper);
 }
 
+// After a wake the network is often not back yet; its return checks again, once per half
+// minute however often a flapping network comes back.
+TEST_F(LaunchWakeTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(6));
+    EXPECT_EQ(sim.log.lines().back(), "❌ 唤醒后无新图");
+    sim.http.script(marketURL("en-US"), today(0.1));
+    for (int i = 0; i < 3; ++i) {
+        delegate.networkDidReturn();
+        sim.loop.runFor(Seconds(5));
+    }
+    EXPECT_EQ(sim.log.count("💡 唤醒或激活后尝试补偿拉取新图"), 2);
+    EXPECT_EQ(sim.desktop.pictures.size(), 1u);
+    sim.loop.runUntil(Seconds(40));
+    delegate.networkDidReturn();
+    EXPECT_EQ(sim.log.count("💡 唤醒或激活后尝试补偿拉取新图"), 3);
+}
+
 TEST_F(LaunchWakeTest, AWakeCheckThatFindsNothingPrintsOneLineAndChangesNothing) {
     delegate.currentImageURL = Url::parse(kImage);
     delegate.tryFetchAfterWake();

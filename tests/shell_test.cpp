@@ -25,7 +25,7 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsAndTheLaunchCheckAfterEight) 
     sim.loop.runUntil(Seconds(3.0));
     ASSERT_EQ(sim.application.statusItemsMade, 1);
     EXPECT_EQ(sim.application.statusItem->image, "StatusIcon");
-    ASSERT_EQ(sim.notifications.observers.size(), 3u);
+    ASSERT_EQ(sim.notifications.observers.size(), 4u);
     EXPECT_EQ(sim.notifications.observers[0].first, SystemEvent::Wake);
     EXPECT_EQ(sim.notifications.observers[1].first, SystemEvent::Activation);
 
@@ -109,7 +109,9 @@ TEST_F(ShellTest, WakesActivationsAndRefreshRequestsRunChecksButNotBeforeTheSetU
                                                          "💡 唤醒或激活后尝试补偿拉取新图"}));
     sim.notifications.post(SystemEvent::RefreshRequest);  // a refresh: no line of its own
     EXPECT_EQ(sim.log.lines().size(), 2u);
-    EXPECT_EQ(sim.http.requests().size(), 24u);
+    sim.notifications.post(SystemEvent::NetworkReturn);
+    EXPECT_EQ(sim.log.lines().size(), 3u);
+    EXPECT_EQ(sim.http.requests().size(), 32u);
 }
 
 TEST_F(ShellTest, AboutShowsTheTextAndTheVersionBlock) {

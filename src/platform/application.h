@@ -72,6 +72,7 @@ enum class SystemEvent {
     Wake,
     Activation,
     RefreshRequest,  // from outside the application, e.g. its command line
+    NetworkReturn,   // full network access again after none or a limited one
 };
 
 // System events the application observes; handlers run on the main thread.

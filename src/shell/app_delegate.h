@@ -16,6 +16,8 @@ inline constexpr Seconds kHourlyInterval{3600.0};
 inline constexpr Seconds kAfterMidnight{1.0};
 inline constexpr Seconds kStatusItemSetupDelay{3.0};
 inline constexpr Seconds kLaunchCheckDelay{5.0};
+// A network that comes and goes starts at most one check in this time.
+inline constexpr Seconds kNetworkCheckSpacing{30.0};
 
 // What a lookup hands to its caller: the image address, or nothing when no market answered in
 // time. Called at most twice per lookup (nothing at the deadline, then a late address).
@@ -54,6 +56,8 @@ public:
     void runLaunchCheck();
     void tryFetchAfterWake();
     void handleWakeResult(std::optional<Url> url);
+    // A wake check once the network is back: the one at the wake itself often ran without it.
+    void networkDidReturn();
 
     // ---- Update coordinator (pipeline/update_coordinator.cpp)
     void refreshWallpaper();
@@ -112,6 +116,8 @@ private:
     bool currentImageInstalled_ = false;
     // applicationWillTerminate has run: the deferred set-up must not.
     bool terminating_ = false;
+    // A check for the network's return ran less than kNetworkCheckSpacing ago.
+    bool networkCheckHeld_ = false;
 };
 
 }  // namespace daylume

@@ -20,6 +20,7 @@ void AppDelegate::setupStatusItem() {
     platform_.notifications.addObserver(SystemEvent::Activation, [this] { tryFetchAfterWake(); });
     platform_.notifications.addObserver(SystemEvent::RefreshRequest,
                                         [this] { refreshWallpaper(); });
+    platform_.notifications.addObserver(SystemEvent::NetworkReturn, [this] { networkDidReturn(); });
 
     platform_.mainLoop.asyncAfter(kLaunchCheckDelay, [this] { runLaunchCheck(); });
 }

@@ -15,6 +15,13 @@ void AppDelegate::tryFetchAfterWake() {
         onMainThread([this](std::optional<Url> url) { handleWakeResult(std::move(url)); }));
 }
 
+void AppDelegate::networkDidReturn() {
+    if (networkCheckHeld_) return;
+    networkCheckHeld_ = true;
+    platform_.mainLoop.asyncAfter(kNetworkCheckSpacing, [this] { networkCheckHeld_ = false; });
+    tryFetchAfterWake();
+}
+
 void AppDelegate::handleWakeResult(std::optional<Url> url) {
     if (!url) {
         platform_.log.line("❌ 唤醒后无新图");

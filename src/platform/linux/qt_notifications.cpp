@@ -5,7 +5,8 @@
 namespace daylume {
 
 QtNotifications::QtNotifications(SingleInstance& instance)
-    : wakes_([this] { post(SystemEvent::Wake); }) {
+    : wakes_([this] { post(SystemEvent::Wake); }),
+      network_([this] { post(SystemEvent::NetworkReturn); }) {
     QObject::connect(&instance, &SingleInstance::received, &context_,
                      [this](const QString& message) {
                          if (message == QLatin1String("activate")) post(SystemEvent::Activation);

@@ -5,11 +5,13 @@
 
 #include "platform/application.h"
 #include "platform/linux/logind_wake_source.h"
+#include "platform/linux/network_monitor.h"
 #include "platform/linux/single_instance.h"
 
 namespace daylume {
 
-// Wakes come from logind; activations when the application gains focus or is launched again.
+// Wakes come from logind, the network coming back from NetworkManager; activations when the
+// application gains focus or is launched again.
 class QtNotifications final : public Notifications {
 public:
     explicit QtNotifications(SingleInstance& instance);
@@ -23,6 +25,7 @@ private:
     std::vector<std::pair<SystemEvent, Task>> observers_;
     QObject context_;
     LogindWakeSource wakes_;
+    NetworkMonitor network_;
 };
 
 }  // namespace daylume
