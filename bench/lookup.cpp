@@ -40,8 +40,8 @@ int main(int argc, char* argv[]) {
         std::atomic<double> elapsed = 0;
         const auto start = Clock::now();
         for (int i = 0; i < lookups; ++i)
-            delegate.fetchLatestImageURL([&](std::optional<Url> url) {
-                if (url && ++delivered == lookups) elapsed = bench::millisecondsSince(start);
+            delegate.fetchLatestImageURL([&](auto found, auto) {
+                if (found && ++delivered == lookups) elapsed = bench::millisecondsSince(start);
             });
         waitUntil([&] { return delivered == lookups; });
         return elapsed.load();

@@ -8,10 +8,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const daylume::Url origin = *daylume::Url::parse("https://www.bing.com");
-    const auto url = daylume::imageURLFromAnswer(
+    const auto found = daylume::imageFromAnswer(
         std::string_view(reinterpret_cast<const char*>(data), size), origin);
-    if (url && (url->origin() != origin.origin() ||
-                !url->absoluteString().starts_with(origin.absoluteString())))
+    if (found && (found->url.origin() != origin.origin() ||
+                  !found->url.absoluteString().starts_with(origin.absoluteString())))
         std::abort();
     return 0;
 }

@@ -119,7 +119,7 @@ TEST_F(CheckTimersTest, ARepeatedAddressIsIgnoredAndALateDifferentOneInstallsAga
     const auto hourly = delegate.timer;
     const auto memory = std::make_shared<std::optional<std::string>>();
     auto result = [&](const std::string& image) {
-        delegate.handleHourlyResult(Url::parse(image), memory, hourly);
+        delegate.handleHourlyResult(FoundImage{*Url::parse(image)}, memory, hourly);
         sim.loop.runFor(Seconds(1));
     };
 

@@ -150,6 +150,67 @@ TEST_F(ShellTest, TheImageSourceDialogOpensExactlyTheCurrentImageOnlyWhenAsked) 
     EXPECT_EQ(link.messageText, "alert_image_link");
     EXPECT_EQ(link.informativeText, kImage + "&rf=LaDigue_1920x1080.jpg");
     EXPECT_EQ(link.buttons, (std::vector<std::string>{"button_open", "button_close"}));
+
+    // What the picture shows and who took it stand above the address, when the answer said.
+    sim.http.script(marketURL("en-US"),
+                    {Seconds(0), R"({"images":[{"url":"/th?id=OHR.Today_1920x1080.jpg",
+                                         "title":"Boats","copyright":"© A"}]})"});
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(1));
+    delegate.showImageSource();
+    EXPECT_EQ(sim.application.alerts.back().informativeText, "Boats\n© A\n\n" + kImage);
+}
+
+// The tooltip and the task-bar window say what the picture is and what Daylume is doing; a
+// failure shows until the step that failed works again. A notification comes once per picture.
+TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
+    sim.bundle.strings = {{"status_set_at", "Set at %1"},
+                          {"status_checking", "Checking"},
+                          {"status_lookup_failed", "Nothing found at %1: %2"},
+                          {"cause_no_network", "no network"},
+                          {"status_download_failed", "The download failed at %1: %2"},
+                          {"status_desktop_failed", "The desktop could not be set at %1: %2"}};
+    sim.loop.startDate += std::chrono::hours(8);
+    const ScriptedAnswer boats{Seconds(0.2), R"({"images":[{"url":"/th?id=OHR.Boats.jpg",
+                                                "title":"Boats","copyright":"© A"}]})"};
+    // The wake check's lookup (the second) answers first: the launch installs the picture twice.
+    sim.http.script(marketURL("fr-FR"),
+                    std::vector{ScriptedAnswer{Seconds(0.4), *boats.body}, boats});
+    sim.http.script("https://www.bing.com/th?id=OHR.Boats.jpg", {Seconds(0.5), jpegBytes()});
+    delegate.setupStatusItem();
+    const std::string& tip = sim.application.statusItem->toolTip;
+    EXPECT_EQ(tip, "Daylume\nstatus_no_picture");
+    sim.loop.runUntil(Seconds(5.1));
+    EXPECT_EQ(tip, "Daylume\nstatus_no_picture\nChecking");
+    sim.loop.runUntil(Seconds(10));
+    ASSERT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00");
+    EXPECT_EQ(sim.application.status.picture, sim.desktop.pictures[0]);
+    ASSERT_EQ(sim.application.notifications.size(), 1u);
+    EXPECT_EQ(sim.application.notifications[0].title, "Boats");
+    EXPECT_EQ(sim.application.notifications[0].body, "© A");
+    EXPECT_EQ(sim.application.notifications[0].image, sim.desktop.pictures[0]);
+
+    auto refresh = [&](const ScriptedAnswer& answer, const ScriptedAnswer& picture) {
+        sim.http.script(marketURL("fr-FR"), answer);
+        sim.http.script("https://www.bing.com/th?id=OHR.Boats.jpg", picture);
+        delegate.refreshWallpaper();
+        sim.loop.runFor(Seconds(60));
+    };
+    refresh(boats, {Seconds(0.5), jpegBytes()});  // the same picture again: no notification
+    EXPECT_EQ(sim.application.notifications.size(), 1u);
+    refresh({Seconds(0.1), std::nullopt, {}, Error{"Network", 2, "x"}}, {});
+    EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nNothing found at 08:01: no network");
+    refresh(boats, {Seconds(0.5), std::nullopt, {}, Error{"Network", 4, "closed"}});
+    EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nThe download failed at 08:02: closed");
+    sim.desktop.failure = Error{"Desktop", 1, "GNOME: not writable"};
+    refresh(boats, {Seconds(0.5), jpegBytes(64, 36, 1)});
+    EXPECT_TRUE(tip.ends_with("The desktop could not be set at 08:03: GNOME: not writable"));
+    EXPECT_EQ(sim.application.notifications.size(), 2u);  // that one needs the user
+    sim.desktop.failure.reset();
+    refresh(boats, {Seconds(0.5), jpegBytes(64, 36, 2)});
+    EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:04");
+    EXPECT_EQ(sim.application.notifications.size(), 3u);
 }
 
 TEST_F(ShellTest, TwoDockTogglesReturnToTheFirstStateAndSayWhatHappened) {

@@ -59,5 +59,61 @@
         <source>button_close</source>
         <translation>Close</translation>
     </message>
+    <message>
+        <source>status_no_picture</source>
+        <translation>No picture set yet</translation>
+    </message>
+    <message>
+        <source>status_untitled</source>
+        <translation>Today's picture</translation>
+    </message>
+    <message>
+        <source>status_set_at</source>
+        <translation>Set at %1</translation>
+    </message>
+    <message>
+        <source>status_checking</source>
+        <translation>Looking for today's picture…</translation>
+    </message>
+    <message>
+        <source>status_lookup_failed</source>
+        <translation>No picture found at %1: %2</translation>
+    </message>
+    <message>
+        <source>status_download_failed</source>
+        <translation>The download failed at %1: %2</translation>
+    </message>
+    <message>
+        <source>status_desktop_failed</source>
+        <translation>The desktop could not be set at %1: %2</translation>
+    </message>
+    <message>
+        <source>cause_no_answer</source>
+        <translation>no answer within 5 s</translation>
+    </message>
+    <message>
+        <source>cause_no_picture</source>
+        <translation>the service's answers held no picture</translation>
+    </message>
+    <message>
+        <source>cause_not_trusted</source>
+        <translation>the service's certificate is not trusted (is the clock right?)</translation>
+    </message>
+    <message>
+        <source>cause_no_network</source>
+        <translation>no network</translation>
+    </message>
+    <message>
+        <source>button_open_folder</source>
+        <translation>Open Pictures Folder</translation>
+    </message>
+    <message>
+        <source>notification_new_picture</source>
+        <translation>New desktop picture</translation>
+    </message>
+    <message>
+        <source>notification_desktop_failed</source>
+        <translation>Daylume cannot set the desktop picture</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include "pipeline/image_lookup.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -9,6 +11,16 @@
 
 namespace daylume {
 namespace {
+
+// What a market's failed request says about why nothing was found.
+LookupFailure whyFailed(const std::optional<Error>& error) {
+    if (!error) return LookupFailure::NoPicture;  // an answer, but no picture in it
+    if (error->domain == kNetworkErrorDomain && error->code == long(NetworkFailure::NotTrusted))
+        return LookupFailure::NotTrusted;
+    if (error->domain == kNetworkErrorDomain && error->code == long(NetworkFailure::NoNetwork))
+        return LookupFailure::NoNetwork;
+    return LookupFailure::NoAnswer;
+}
 
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
@@ -25,6 +37,7 @@ struct LookupState {
     std::atomic<bool> hasDeliveredURL{false};
     std::mutex answerMutex;  // one answer at a time decides whether it is the one delivered
     std::vector<HttpTaskId> requests;
+    std::array<int, 4> failures{};  // by LookupFailure, for the deadline to tell why
     LookupCompletion completion;
     HttpClient& http;
     Log& log;
@@ -34,24 +47,34 @@ struct LookupState {
 void LookupState::handleMarketResponse(std::string_view market,
                                        const std::optional<std::string>& body,
                                        const std::optional<Error>& error) {
-    std::optional<Url> url;
+    std::optional<FoundImage> found;
     {
         std::lock_guard lock(answerMutex);
-        if (!body || error || hasDeliveredURL) return;
-        url = imageURLFromAnswer(*body, serviceOrigin);
-        if (!url) return;
+        if (hasDeliveredURL) return;
+        if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
+        if (!found) {
+            ++failures[std::size_t(whyFailed(error))];
+            return;
+        }
         hasDeliveredURL = true;
         // The other answers would be dropped unread; their connections are better let go.
         for (HttpTaskId request : requests) http.cancel(request);
     }
-    log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " + url->absoluteString());
-    completion(std::move(url));
+    log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " +
+             found->url.absoluteString());
+    completion(std::move(found), LookupFailure::NoAnswer);
 }
 
 void LookupState::handleLookupTimeout() {
     if (hasDeliveredURL) return;
+    LookupFailure why = LookupFailure::NoAnswer;
+    {
+        std::lock_guard lock(answerMutex);
+        const auto most = std::ranges::max_element(failures);
+        if (*most > 0) why = LookupFailure(most - failures.begin());
+    }
     log.line("❌ 所有区域抓取超时，返回 nil");
-    completion(std::nullopt);
+    completion(std::nullopt, why);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/main_loop.h"
 #include "platform/url.h"
+#include "shell/app_delegate.h"
 
 namespace daylume {
 
@@ -15,8 +16,9 @@ inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "
 inline constexpr Seconds lookupTimeout{5.0};
 inline constexpr std::string_view kArchivePath = "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=";
 
-// The picture address in one market's answer, made absolute on the service's origin; nothing
-// when the answer is not of the expected shape or the address would leave the service's origin.
-std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceOrigin);
+// The picture address in one market's answer, made absolute on the service's origin, with the
+// answer's facts; nothing when the answer is not of the expected shape or the address would
+// leave the service's origin.
+std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serviceOrigin);
 
 }  // namespace daylume

@@ -20,7 +20,7 @@ std::string withoutPidMarker(std::string_view text) {
 
 }  // namespace
 
-std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceOrigin) {
+std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serviceOrigin) {
     const std::optional<Json> root = Json::parse(body);
     if (!root || !root->isObject()) return std::nullopt;
     const std::optional<Json> images = root->member("images");
@@ -35,7 +35,14 @@ std::optional<Url> imageURLFromAnswer(std::string_view body, const Url& serviceO
     std::optional<Url> url =
         Url::parse(serviceOrigin.absoluteString() + withoutPidMarker(address->string()));
     if (!url || url->origin() != serviceOrigin.origin()) return std::nullopt;
-    return url;
+
+    // Facts are for people; anything but text is simply absent.
+    const Json& image = images->at(0);
+    auto text = [&](std::string_view key) -> std::optional<std::string> {
+        const std::optional<Json> value = image.member(key);
+        return value && value->isString() ? std::optional(value->string()) : std::nullopt;
+    };
+    return FoundImage{*url, {text("title"), text("copyright"), text("copyrightlink")}};
 }
 
 }  // namespace daylume

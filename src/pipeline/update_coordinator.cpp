@@ -3,44 +3,52 @@
 namespace daylume {
 
 void AppDelegate::refreshWallpaper() {
-    fetchLatestImageURL(
-        onMainThread([this](std::optional<Url> url) { handleRefreshResult(std::move(url)); }));
+    fetchLatestImageURL(onMainThread(
+        [this](std::optional<FoundImage> found) { handleRefreshResult(std::move(found)); }));
 }
 
-void AppDelegate::handleRefreshResult(std::optional<Url> url) {
-    if (!url) {
+void AppDelegate::handleRefreshResult(std::optional<FoundImage> found) {
+    if (!found) {
         platform_.log.line("❌ 获取 Bing 图片 URL 失败");
         return;
     }
     // A manual refresh always installs, also when the address is the current one.
-    setCurrentImageURL(*url);
-    startImageDownload(*url);
+    setCurrentImage(*found);
+    startImageDownload(found->url);
 }
 
-void AppDelegate::setCurrentImageURL(const Url& url) {
-    if (currentImageURL != url) currentImageInstalled_ = false;
-    currentImageURL = url;
+void AppDelegate::setCurrentImage(const FoundImage& found) {
+    if (currentImageURL != found.url) currentImageInstalled_ = false;
+    currentImageURL = found.url;
+    currentImageFacts_ = found.facts;
 }
 
 void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> onInstalled) {
-    ++installsRunning_[url.absoluteString()];
+    auto& [count, facts] = installsRunning_[url.absoluteString()];
+    ++count;
+    if (currentImageURL == url) facts = currentImageFacts_;
+    updateStatus();
     platform_.http.downloadTask(url, [this, url, onInstalled = std::move(onInstalled)](
                                          std::optional<std::filesystem::path> file,
                                          const HttpResponse& response, std::optional<Error> error) {
-        const bool installed =
+        InstallOutcome outcome =
             handleDownloadedImage(platform_, std::move(file), response, std::move(error));
-        platform_.mainLoop.async([this, url, installed, onInstalled] {
-            handleInstallOutcome(url, installed);
-            if (onInstalled) onInstalled(installed);
+        platform_.mainLoop.async([this, url, outcome = std::move(outcome), onInstalled] {
+            handleInstallOutcome(url, outcome);
+            if (onInstalled) onInstalled(!outcome.error);
         });
     });
 }
 
-void AppDelegate::handleInstallOutcome(const Url& url, bool installed) {
-    const auto running = installsRunning_.find(url.absoluteString());
-    if (running != installsRunning_.end() && --running->second == 0)
-        installsRunning_.erase(running);
-    if (installed && currentImageURL == url) currentImageInstalled_ = true;
+void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& outcome) {
+    PictureFacts facts;
+    if (const auto running = installsRunning_.find(url.absoluteString());
+        running != installsRunning_.end()) {
+        facts = running->second.second;
+        if (--running->second.first == 0) installsRunning_.erase(running);
+    }
+    if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
+    noteInstallEnded(facts, outcome);
 }
 
 bool AppDelegate::isCurrentImage(const Url& url) const {

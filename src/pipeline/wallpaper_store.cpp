@@ -81,15 +81,16 @@ bool isStoredImageName(std::string_view name) {
            name.substr(dot + 1) == "jpg";
 }
 
-bool AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
-                                        const HttpResponse& response, std::optional<Error> error) {
+InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
+                                                  const HttpResponse& response,
+                                                  std::optional<Error> error) {
     if (file && !error) return installWallpaper(platform, *file, response);
     platform.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
-    return false;
+    return {.error = error.value_or(Error{"Daylume", 4, "未知错误"}), .inDownload = true};
 }
 
-bool AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
-                                   const HttpResponse& response) {
+InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
+                                             const HttpResponse& response) {
     FileManager& files = platform.files;
     try {
         checkPicture(file, response);
@@ -107,21 +108,24 @@ bool AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
         const std::optional<Screen> screen = platform.desktop.mainScreen();
         if (!screen) {
             platform.log.line("⚠️ 无法获取主屏幕，跳过设置壁纸");
-            return true;
+            return {.picture = stored};
         }
         platform.desktop.setDesktopPicture(*stored, *screen);
         platform.log.line("✅ 壁纸设置成功：" + stored->string());
-        return true;
+        return {.picture = stored, .onDesktop = true};
     } catch (const Failure& failure) {
         platform.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
-        return false;
+        return {.error = failure.error()};
     }
+}
+
+fs::path AppDelegate::imageFolder() const {
+    return platform_.files.applicationSupportDirectory() / kImageFolderName;
 }
 
 void AppDelegate::removeInterruptedCopies() {
     try {
-        platform_.files.removePartialCopies(platform_.files.applicationSupportDirectory() /
-                                            kImageFolderName);
+        platform_.files.removePartialCopies(imageFolder());
     } catch (const Failure&) {
         // No data folder yet: nothing was left there either.
     }

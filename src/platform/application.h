@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +32,22 @@ struct Alert {
 };
 inline constexpr int kAlertFirstButtonReturn = 1000;
 
+// A desktop notification.
+struct Notification {
+    std::string title;
+    std::string body;
+    std::optional<std::filesystem::path> image;
+};
+
+// What the task-bar window shows about the picture on the desktop and the work going on.
+struct PictureStatus {
+    std::string title;
+    std::string credit;
+    std::string setAt;     // when it became the desktop picture
+    std::string activity;  // a check running, or what failed last; may be empty
+    std::optional<std::filesystem::path> picture;
+};
+
 // The icon in the panel's tray, with its menu.
 class StatusItem {
 public:
@@ -38,6 +55,7 @@ public:
     // `name` names an image resource; a monochrome one that reads on light and dark panels.
     virtual void setImage(std::string_view name) = 0;
     virtual void setMenu(std::vector<MenuEntry> entries) = 0;
+    virtual void setToolTip(std::string_view text) = 0;
 };
 
 // The running application as the desktop sees it. Main thread only.
@@ -53,6 +71,13 @@ public:
     virtual int runModal(const Alert& alert) = 0;
     // Hands the address to the user's default application for it.
     virtual void openURL(const Url& url) = 0;
+    // Shows a folder in the user's file manager.
+    virtual void openFolder(const std::filesystem::path& folder) = 0;
+    // The content of the window that gives the task-bar entry, and its buttons.
+    virtual void showStatus(const PictureStatus& status) = 0;
+    virtual void setStatusActions(std::vector<MenuEntry> actions) = 0;
+    // Shows a desktop notification where a notification service runs; elsewhere nothing.
+    virtual void postNotification(const Notification& notification) = 0;
     // A new icon in the tray (shown as soon as the desktop has a tray); nothing where the
     // platform cannot make one.
     virtual std::unique_ptr<StatusItem> makeStatusItem() = 0;
@@ -66,6 +91,8 @@ public:
     virtual std::optional<std::string> stringValue(std::string_view key) const = 0;
     // The text for `key` in the user's language; the key itself when there is none.
     virtual std::string localizedString(std::string_view key) const = 0;
+    // A time of day as the user's language writes it, in the local time zone.
+    virtual std::string localizedTime(Date date) const = 0;
 };
 
 enum class SystemEvent {

@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -19,9 +21,34 @@ inline constexpr Seconds kLaunchCheckDelay{5.0};
 // A network that comes and goes starts at most one check in this time.
 inline constexpr Seconds kNetworkCheckSpacing{30.0};
 
-// What a lookup hands to its caller: the image address, or nothing when no market answered in
-// time. Called at most twice per lookup (nothing at the deadline, then a late address).
-using LookupCompletion = std::function<void(std::optional<Url>)>;
+// What the accepted answer says about its picture, where it says it as text.
+struct PictureFacts {
+    std::optional<std::string> title;
+    std::optional<std::string> copyright;  // who took it, and where
+    std::optional<std::string> copyrightLink;
+};
+
+// A lookup's find: the image address, and the facts of the answer it came from.
+struct FoundImage {
+    Url url;
+    PictureFacts facts;
+};
+
+// Why a lookup found nothing, in terms a person can act on: most markets' requests failed for
+// this reason (no answer at all when none failed outright).
+enum class LookupFailure { NoAnswer, NoPicture, NotTrusted, NoNetwork };
+
+// What a lookup hands to its caller: the first usable find, or nothing and why. Called at most
+// twice per lookup (nothing at the deadline, then a late find); `why` counts only without a find.
+using LookupCompletion = std::function<void(std::optional<FoundImage> found, LookupFailure why)>;
+
+// How a download and its install ended, for the main thread.
+struct InstallOutcome {
+    std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already
+    bool onDesktop = false;                        // and it is the desktop picture now
+    std::optional<Error> error;                    // what failed, if anything did
+    bool inDownload = false;                       // the error came before the picture did
+};
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.
@@ -43,45 +70,51 @@ public:
     void showImageSource();
     void toggleDockVisibility();
 
+    // ---- What the tooltip, the task-bar window and notifications show (shell/status_display.cpp)
+    void updateStatus();
+
     // ---- Check timers (triggers/check_timers.cpp)
     void startHourlyTimer();
     // The hourly timer's memory of the last address it acted on, shared by its ticks.
     using LastSeenURL = std::shared_ptr<std::optional<std::string>>;
     void runHourlyCheck(const std::shared_ptr<Timer>& fired, const LastSeenURL& lastSeenURLString);
-    void handleHourlyResult(std::optional<Url> url, const LastSeenURL& lastSeenURLString,
+    void handleHourlyResult(std::optional<FoundImage> found, const LastSeenURL& lastSeenURLString,
                             const std::shared_ptr<Timer>& fired);
     void scheduleNextDayTimer();
 
     // ---- Launch and wake checks (triggers/launch_wake_checks.cpp)
     void runLaunchCheck();
     void tryFetchAfterWake();
-    void handleWakeResult(std::optional<Url> url);
+    void handleWakeResult(std::optional<FoundImage> found);
     // A wake check once the network is back: the one at the wake itself often ran without it.
     void networkDidReturn();
 
     // ---- Update coordinator (pipeline/update_coordinator.cpp)
     void refreshWallpaper();
-    void handleRefreshResult(std::optional<Url> url);
+    void handleRefreshResult(std::optional<FoundImage> found);
     // `onInstalled`, if given, learns on the main thread whether the picture was installed.
     void startImageDownload(const Url& url, std::function<void(bool installed)> onInstalled = {});
-    void handleInstallOutcome(const Url& url, bool installed);
+    void handleInstallOutcome(const Url& url, const InstallOutcome& outcome);
     // Whether `url` is the current image and is on the desktop or on its way there; an image
     // whose install failed is not.
     bool isCurrentImage(const Url& url) const;
 
     // ---- Image-of-the-day lookup (pipeline/image_lookup.cpp)
-    // Asks every market at once. The completion gets the first usable address (on the HTTP
+    // Asks every market at once. The completion gets the first usable find (on the HTTP
     // client's callback thread) or, if none came within lookupTimeout, nothing (on the main
     // thread); a late answer may still follow that.
     void fetchLatestImageURL(LookupCompletion completion);
 
     // ---- Wallpaper store and install (pipeline/wallpaper_store.cpp)
-    // Run on the download queue, so they are static: they touch no state of the delegate. True
-    // when the picture is installed.
-    static bool handleDownloadedImage(Platform& platform, std::optional<std::filesystem::path> file,
-                                      const HttpResponse& response, std::optional<Error> error);
-    static bool installWallpaper(Platform& platform, const std::filesystem::path& file,
-                                 const HttpResponse& response);
+    // Run on the download queue, so they are static: they touch no state of the delegate.
+    static InstallOutcome handleDownloadedImage(Platform& platform,
+                                                std::optional<std::filesystem::path> file,
+                                                const HttpResponse& response,
+                                                std::optional<Error> error);
+    static InstallOutcome installWallpaper(Platform& platform, const std::filesystem::path& file,
+                                           const HttpResponse& response);
+    // The folder the pictures are kept in.
+    std::filesystem::path imageFolder() const;
     // Removes what an install killed halfway may have left in the picture folder.
     void removeInterruptedCopies();
 
@@ -93,31 +126,60 @@ public:
     std::shared_ptr<Timer> timer;
 
 private:
-    void setCurrentImageURL(const Url& url);
+    void setCurrentImage(const FoundImage& found);
+    void noteLookupEnded(bool first, bool found, LookupFailure why);
+    void noteInstallEnded(const PictureFacts& facts, const InstallOutcome& outcome);
 
     std::string localized(std::string_view key) const {
         return platform_.bundle.localizedString(key);
     }
 
-    // Wraps a result handler so that it runs on the main thread whatever thread delivers.
+    // Wraps a result handler so that it runs on the main thread whatever thread delivers, and
+    // keeps count of the lookups running for the status.
     template <typename Handler>
     LookupCompletion onMainThread(Handler handler) {
-        return [this, handler = std::move(handler)](std::optional<Url> url) mutable {
+        ++lookupsRunning_;
+        updateStatus();
+        return [this, handler = std::move(handler), first = std::make_shared<bool>(true)](
+                   std::optional<FoundImage> found, LookupFailure why) mutable {
             platform_.mainLoop.async(
-                [handler, url = std::move(url)]() mutable { handler(std::move(url)); });
+                [this, handler, first, found = std::move(found), why]() mutable {
+                    noteLookupEnded(std::exchange(*first, false), found.has_value(), why);
+                    handler(std::move(found));
+                });
         };
     }
 
     Platform& platform_;
     Url serviceOrigin_;
-    // Downloads and installs not ended yet, by address.
-    std::map<std::string, int, std::less<>> installsRunning_;
+    // The facts that came with currentImageURL.
+    PictureFacts currentImageFacts_;
+    // Downloads and installs not ended yet, by address, with the facts of their picture.
+    std::map<std::string, std::pair<int, PictureFacts>, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.
     bool currentImageInstalled_ = false;
     // applicationWillTerminate has run: the deferred set-up must not.
     bool terminating_ = false;
     // A check for the network's return ran less than kNetworkCheckSpacing ago.
     bool networkCheckHeld_ = false;
+
+    // ---- For the status (shell/status_display.cpp)
+    struct ShownPicture {
+        PictureFacts facts;
+        std::filesystem::path file;
+        Date setAt;
+    };
+    // The last step that failed, until a later success of it or of the whole install.
+    struct Problem {
+        enum class Step { Lookup, Download, Desktop } step;
+        std::string cause;
+        Date at;
+    };
+    std::optional<ShownPicture> shownPicture_;
+    std::optional<Problem> problem_;
+    int lookupsRunning_ = 0;
+    std::optional<std::filesystem::path> notifiedPicture_;
+    bool toldDesktopFailure_ = false;
 };
 
 }  // namespace daylume

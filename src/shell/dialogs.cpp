@@ -22,9 +22,13 @@ void AppDelegate::showImageSource() {
         return;
     }
     const Url url = *currentImageURL;
+    // What the picture shows and who took it, above its address, when the answer said so.
+    std::string about;
+    for (const auto& fact : {currentImageFacts_.title, currentImageFacts_.copyright})
+        if (fact) about += *fact + "\n";
     const int choice =
         platform_.application.runModal({localized("alert_image_link"),
-                                        url.absoluteString(),
+                                        (about.empty() ? "" : about + "\n") + url.absoluteString(),
                                         {localized("button_open"), localized("button_close")}});
     if (choice == kAlertFirstButtonReturn) platform_.application.openURL(url);
 }

@@ -15,6 +15,19 @@ void AppDelegate::setupStatusItem() {
         {localized("menu_quit"), 'q', [this] { platform_.application.terminate(); }},
     };
     if (statusItem) statusItem->setMenu(std::move(menu));
+    platform_.application.setStatusActions({
+        {localized("menu_refresh"), 0, [this] { refreshWallpaper(); }},
+        {localized("button_open_folder"), 0,
+         [this] {
+             try {
+                 platform_.files.createDirectory(imageFolder());
+                 platform_.application.openFolder(imageFolder());
+             } catch (const Failure&) {
+                 // Nothing to show where the folder cannot be made.
+             }
+         }},
+    });
+    updateStatus();
 
     platform_.notifications.addObserver(SystemEvent::Wake, [this] { tryFetchAfterWake(); });
     platform_.notifications.addObserver(SystemEvent::Activation, [this] { tryFetchAfterWake(); });

@@ -16,22 +16,24 @@ void AppDelegate::startHourlyTimer() {
 void AppDelegate::runHourlyCheck(const std::shared_ptr<Timer>& fired,
                                  const LastSeenURL& lastSeenURLString) {
     platform_.log.line("🔁 每小时检查 Bing 是否有新图");
-    fetchLatestImageURL(onMainThread([this, fired, lastSeenURLString](std::optional<Url> url) {
-        handleHourlyResult(std::move(url), lastSeenURLString, fired);
-    }));
+    fetchLatestImageURL(
+        onMainThread([this, fired, lastSeenURLString](std::optional<FoundImage> found) {
+            handleHourlyResult(std::move(found), lastSeenURLString, fired);
+        }));
 }
 
-void AppDelegate::handleHourlyResult(std::optional<Url> url, const LastSeenURL& lastSeenURLString,
+void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
+                                     const LastSeenURL& lastSeenURLString,
                                      const std::shared_ptr<Timer>& fired) {
-    if (!url) {
+    if (!found) {
         platform_.log.line("❌ 无法获取 Bing 图片");
         return;
     }
-    const std::string text = url->absoluteString();
+    const std::string text = found->url.absoluteString();
     if (*lastSeenURLString == text) return;
     *lastSeenURLString = text;
-    setCurrentImageURL(*url);
-    startImageDownload(*url, [this, text, lastSeenURLString, fired](bool installed) {
+    setCurrentImage(*found);
+    startImageDownload(found->url, [this, text, lastSeenURLString, fired](bool installed) {
         if (installed) {
             // Today's picture is in place: wait for tomorrow's.
             fired->invalidate();

@@ -11,8 +11,8 @@ void AppDelegate::runLaunchCheck() {
 
 void AppDelegate::tryFetchAfterWake() {
     platform_.log.line("💡 唤醒或激活后尝试补偿拉取新图");
-    fetchLatestImageURL(
-        onMainThread([this](std::optional<Url> url) { handleWakeResult(std::move(url)); }));
+    fetchLatestImageURL(onMainThread(
+        [this](std::optional<FoundImage> found) { handleWakeResult(std::move(found)); }));
 }
 
 void AppDelegate::networkDidReturn() {
@@ -22,19 +22,19 @@ void AppDelegate::networkDidReturn() {
     tryFetchAfterWake();
 }
 
-void AppDelegate::handleWakeResult(std::optional<Url> url) {
-    if (!url) {
+void AppDelegate::handleWakeResult(std::optional<FoundImage> found) {
+    if (!found) {
         platform_.log.line("❌ 唤醒后无新图");
         return;
     }
     // An address whose install failed counts as new: the check tries it again.
-    if (isCurrentImage(*url)) {
+    if (isCurrentImage(found->url)) {
         platform_.log.line("ℹ️ 唤醒后图未变，无需刷新");
         return;
     }
     platform_.log.line("✅ 唤醒后检测到新图，开始更新");
-    setCurrentImageURL(*url);
-    startImageDownload(*url);
+    setCurrentImage(*found);
+    startImageDownload(found->url);
 }
 
 }  // namespace daylume

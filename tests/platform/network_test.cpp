@@ -87,7 +87,7 @@ TEST_F(NetworkTest, ADeliveredLookupLetsGoOfItsRequestsAndAnExpiredOneKeepsThem)
     std::atomic<int> delivered = 0;
     std::vector<int> open;
     for (int i = 0; i < 20; ++i) {
-        app.delegate.fetchLatestImageURL([&](std::optional<Url> url) { delivered += bool(url); });
+        app.delegate.fetchLatestImageURL([&](auto found, auto) { delivered += bool(found); });
         ASSERT_TRUE(waitUntil([&] { return delivered == i + 1; }));
         waitUntil([&] { return service.connectionsOpen() <= 8; }, 1s);
         open.push_back(service.connectionsOpen());
@@ -96,7 +96,7 @@ TEST_F(NetworkTest, ADeliveredLookupLetsGoOfItsRequestsAndAnExpiredOneKeepsThem)
 
     service.configure(R"({"markets": {"*": {"hang": true}}})");
     const int before = service.connectionsOpen();
-    app.delegate.fetchLatestImageURL([](std::optional<Url>) {});
+    app.delegate.fetchLatestImageURL([](auto, auto) {});
     ASSERT_TRUE(logged("❌ 所有区域抓取超时，返回 nil"));
     waitUntil([] { return false; }, 300ms);
     EXPECT_GE(service.connectionsOpen(), std::max(before, 8));
@@ -235,7 +235,7 @@ protected:
 // GOAWAY; the requests it left unprocessed must go out again, or the lookup finds nothing.
 TEST_F(Http2Test, ALookupSharesOneConnectionAndAGoawayCostsNoAnswer) {
     std::atomic<bool> delivered = false;
-    app.delegate.fetchLatestImageURL([&](std::optional<Url> url) { delivered = bool(url); });
+    app.delegate.fetchLatestImageURL([&](auto found, auto) { delivered = bool(found); });
     ASSERT_TRUE(waitUntil([&] { return delivered && allMarketsAsked(1); }));
     EXPECT_EQ(service.connectionsOpened(), 1);
     sim.log.clear();

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -150,6 +151,14 @@ std::optional<std::string> SimBundle::stringValue(std::string_view key) const {
 std::string SimBundle::localizedString(std::string_view key) const {
     const auto it = strings.find(key);
     return it == strings.end() ? std::string(key) : it->second;
+}
+
+std::string SimBundle::localizedTime(Date date) const {
+    const std::chrono::hh_mm_ss time(date - std::chrono::floor<std::chrono::days>(date));
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", int(time.hours().count()),
+                  int(time.minutes().count()));
+    return text;
 }
 
 void SimNotifications::post(SystemEvent event) {

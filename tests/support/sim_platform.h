@@ -152,8 +152,10 @@ public:
     struct SimStatusItem final : StatusItem {
         std::string image;
         std::vector<MenuEntry> menu;
+        std::string toolTip;
         void setImage(std::string_view name) override { image = name; }
         void setMenu(std::vector<MenuEntry> entries) override { menu = std::move(entries); }
+        void setToolTip(std::string_view text) override { toolTip = text; }
     };
 
     void terminate() override { ++terminations; }
@@ -161,6 +163,16 @@ public:
     void setActivationPolicy(ActivationPolicy value) override { policy = value; }
     int runModal(const Alert& alert) override;
     void openURL(const Url& url) override { openedURLs.push_back(url.absoluteString()); }
+    void openFolder(const std::filesystem::path& folder) override {
+        openedURLs.push_back(folder.string());
+    }
+    void showStatus(const PictureStatus& value) override { status = value; }
+    void setStatusActions(std::vector<MenuEntry> actions) override {
+        statusActions = std::move(actions);
+    }
+    void postNotification(const Notification& notification) override {
+        notifications.push_back(notification);
+    }
     std::unique_ptr<StatusItem> makeStatusItem() override;
 
     ActivationPolicy policy = ActivationPolicy::Accessory;
@@ -168,6 +180,9 @@ public:
     std::vector<Alert> alerts;
     std::vector<int> answers;  // returned by runModal in turn; kAlertFirstButtonReturn after
     std::vector<std::string> openedURLs;
+    PictureStatus status;
+    std::vector<MenuEntry> statusActions;
+    std::vector<Notification> notifications;
     SimStatusItem* statusItem = nullptr;  // the last one made
     int statusItemsMade = 0;
 };
@@ -181,6 +196,7 @@ public:
 
     std::optional<std::string> stringValue(std::string_view key) const override;
     std::string localizedString(std::string_view key) const override;
+    std::string localizedTime(Date date) const override;  // "HH:MM", UTC
 };
 
 class SimNotifications final : public Notifications {

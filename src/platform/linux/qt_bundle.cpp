@@ -1,8 +1,10 @@
 #include "platform/linux/qt_bundle.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -22,6 +24,17 @@ void QtBundle::loadTranslations() {
                          QStringLiteral(":/i18n")) ||
         translator->load(QStringLiteral("daylume_en"), QStringLiteral(":/i18n")))
         QCoreApplication::installTranslator(translator);
+    auto* qt = new QTranslator(QCoreApplication::instance());
+    if (qt->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+}
+
+std::string QtBundle::localizedTime(Date date) const {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(date.time_since_epoch());
+    return QLocale()
+        .toString(QDateTime::fromSecsSinceEpoch(seconds.count()).time(), QLocale::ShortFormat)
+        .toStdString();
 }
 
 std::optional<std::string> QtBundle::stringValue(std::string_view key) const {

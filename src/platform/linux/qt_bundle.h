@@ -13,11 +13,13 @@ public:
     explicit QtBundle(const QByteArray& settingsJson);
     // The settings compiled into the program.
     static QByteArray builtInSettings();
-    // Installs the translations for the user's languages, English where there are none.
+    // Installs the translations for the user's languages, English where there are none, and
+    // Qt's own (the texts of standard buttons).
     static void loadTranslations();
 
     std::optional<std::string> stringValue(std::string_view key) const override;
     std::string localizedString(std::string_view key) const override;
+    std::string localizedTime(Date date) const override;
 
 private:
     QJsonObject settings_;

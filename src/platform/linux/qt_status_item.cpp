@@ -74,11 +74,16 @@ void QtStatusItem::setMenu(std::vector<MenuEntry> entries) {
     }
 }
 
+void QtStatusItem::setToolTip(std::string_view text) {
+    toolTip_ = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    if (tray_) tray_->setToolTip(toolTip_);
+}
+
 void QtStatusItem::showIfTrayExists() {
     if (tray_ || (!statusNotifierHostExists() && !x11TrayExists())) return;
     QCoreApplication::instance()->removeNativeEventFilter(this);
     tray_ = std::make_unique<QSystemTrayIcon>(icon_);
-    tray_->setToolTip(QStringLiteral("Daylume"));
+    tray_->setToolTip(toolTip_);
     tray_->setContextMenu(&menu_);
     // A plain click opens the menu too, as a tray icon's menu does elsewhere.
     connect(tray_.get(), &QSystemTrayIcon::activated, this,

@@ -23,6 +23,7 @@ public:
 
     void setImage(std::string_view name) override;
     void setMenu(std::vector<MenuEntry> entries) override;
+    void setToolTip(std::string_view text) override;
 
     // The tray icon once a tray exists; for tests.
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
@@ -40,6 +41,7 @@ private:
     static bool x11TrayExists();
 
     QIcon icon_;
+    QString toolTip_ = QStringLiteral("Daylume");
     QMenu menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     QDBusServiceWatcher watcher_;

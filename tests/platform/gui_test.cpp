@@ -1,0 +1,250 @@
+// The tray icon, its menu, the dialogs, the task-bar window and the notifications on a real X
+// server (Xvfb): with an X11 tray (trayer) or a StatusNotifierItem host on a private session
+// bus, each started after the icon; against the HTTPS stand-in for the image service.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusPendingCall>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "platform/linux/curl_http_client.h"
+#include "platform/linux/qt_application.h"
+#include "platform/linux/qt_bundle.h"
+#include "platform/linux/qt_main_loop.h"
+#include "platform/linux/qt_status_item.h"
+#include "shell/app_delegate.h"
+#include "support/event_loop.h"
+#include "support/image_service.h"
+#include "support/private_bus.h"
+
+namespace daylume::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Screenshots for people to look at, kept with the build.
+void saveScreenshot(const QString& name) {
+    QDir().mkpath(QStringLiteral(DAYLUME_ARTIFACTS));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(DAYLUME_ARTIFACTS "/") +
+                                                         name);
+}
+
+void pause(std::chrono::milliseconds time) {
+    waitUntil([] { return false; }, time);
+}
+
+// Qt's loop, without the launch check: its lookups would mingle with the test's.
+struct LoopWithoutLaunchCheck final : MainLoop {
+    void async(Task task) override { qt.async(std::move(task)); }
+    void asyncAfter(Seconds delay, Task task) override {
+        if (delay != kLaunchCheckDelay) qt.asyncAfter(delay, std::move(task));
+    }
+    std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats, TimerBlock block) override {
+        return qt.scheduledTimer(interval, repeats, std::move(block));
+    }
+    Date currentDate() const override { return qt.currentDate(); }
+    QtMainLoop qt;
+};
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QtBundle::loadTranslations();
+        // Late enough that all eight requests of a lookup arrive before its first answer, which
+        // lets go of the others.
+        service.configure(R"({"markets": {"*": {"delay": 0.5}}})");
+    }
+    void TearDown() override {
+        for (QProcess* process : {&tray, &windowManager}) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+    }
+    QtStatusItem* item() const { return dynamic_cast<QtStatusItem*>(delegate.statusItem.get()); }
+    void startTray() {
+        tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
+                              "--height", "28", "--tint", "0x2e3440", "--transparent", "true",
+                              "--alpha", "0"});
+    }
+    // Runs `action` (which opens a dialog) and hands the dialog to `look` before closing it.
+    static void withDialog(const std::function<void()>& action,
+                           const std::function<void(QMessageBox&)>& look) {
+        QTimer::singleShot(500, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                look(*box);
+                box->done(0);
+            }
+        });
+        action();
+    }
+    int archiveRequests() {
+        return int(std::ranges::count_if(service.requests(),
+                                         [](auto& t) { return t.starts_with("/HPImage"); }));
+    }
+
+    ImageService service;
+    SimPlatform sim;
+    LoopWithoutLaunchCheck loop;
+    CurlHttpClient http{{.caFile = testCertificates() / "ca.pem"}};
+    QtApplication application{ActivationPolicy::Accessory};
+    QtBundle bundle{QtBundle::builtInSettings()};
+    Platform platform{loop,    http,        sim.files, sim.desktop,
+                      sim.log, application, bundle,    sim.notifications};
+    AppDelegate delegate{platform, service.origin()};
+    QProcess tray, windowManager;
+};
+
+TEST_F(GuiTest, TheIconAppearsInAnX11TrayStartedLaterAndItsMenuAndAboutDialogWork) {
+    delegate.setupStatusItem();
+    pause(300ms);
+    ASSERT_TRUE(item());
+    EXPECT_FALSE(item()->trayIcon());  // no tray yet
+    startTray();
+    ASSERT_TRUE(waitUntil(
+        [&] { return item()->trayIcon() && item()->trayIcon()->geometry().width() > 0; }));
+
+    QMenu* menu = item()->menu();
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 6);
+    const QStringList titles = {
+        "About Daylume", "Refresh Wallpaper", "Image Source", "Show or Hide Task Bar Entry", "",
+        "Quit Daylume"};
+    const QStringList shortcuts = {"Ctrl+I", "Ctrl+R", "Ctrl+S", "Ctrl+D", "", "Ctrl+Q"};
+    for (int i = 0; i < actions.size(); ++i) {
+        EXPECT_EQ(actions[i]->text(), titles[i]);
+        EXPECT_EQ(actions[i]->shortcut().toString(), shortcuts[i]);
+    }
+    // Where a click on the icon in the top-right tray opens it.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    menu->popup(QPoint(screen.right() - menu->sizeHint().width(), 30));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    pause(300ms);
+    saveScreenshot("tray-menu.png");
+    // Its shortcuts work while it is open, as the keys it shows promise: Ctrl+R closes it and
+    // refreshes (eight market lookups).
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "ctrl+r"}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !menu->isVisible() && archiveRequests() == 8; }))
+        << archiveRequests() << " requests";
+
+    // Every dialog shows the application's icon, not a warning triangle, and Qt's own buttons
+    // speak the user's language.
+    QString informative;
+    withDialog([&] { actions[0]->trigger(); },
+               [&](QMessageBox& box) {
+                   informative = box.informativeText();
+                   EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+                   EXPECT_EQ(box.iconPixmap().toImage(),
+                             QtApplication::icon().pixmap(64).toImage());
+                   EXPECT_FALSE(box.windowIcon().isNull());
+                   saveScreenshot("about-dialog.png");
+               });
+    EXPECT_TRUE(
+        informative.startsWith("Daylume keeps your desktop picture set to the Bing image of the "
+                               "day.\n\n版本：1.0.0（Build "))
+        << informative.toStdString();
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QtBundle::loadTranslations();
+    QString ok;
+    withDialog([&] { application.runModal({"Daylume", "x"}); },
+               [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
+    EXPECT_EQ(ok, "确定");
+}
+
+// What the picture shows, who took it and when it was set: in the tooltip, the Image Source
+// dialog and the task-bar window, which also refreshes and goes away as the user asks.
+TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
+    windowManager.start("openbox", {});
+    startTray();
+    delegate.setupStatusItem();
+    ASSERT_TRUE(waitUntil([&] { return item()->trayIcon(); }));
+    delegate.refreshWallpaper();
+    ASSERT_TRUE(waitUntil([&] { return !sim.desktop.pictures.empty(); }));
+    pause(100ms);
+    const QString tip = item()->trayIcon()->toolTip();
+    EXPECT_TRUE(tip.startsWith("Daylume\nTest picture ")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("(© Daylume tests)\nSet at ")) << tip.toStdString();
+
+    withDialog([&] { delegate.showImageSource(); },
+               [&](QMessageBox& box) {
+                   EXPECT_TRUE(box.informativeText().startsWith("Test picture "));
+                   saveScreenshot("image-source-dialog.png");
+               });
+
+    withDialog([&] { delegate.toggleDockVisibility(); }, [](QMessageBox&) {});
+    ViewController& window = application.window();
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+    window.showNormal();
+    window.activateWindow();
+    pause(800ms);
+    saveScreenshot("task-bar-window.png");
+    const QList<QLabel*> labels = window.findChildren<QLabel*>();
+    EXPECT_TRUE(std::ranges::any_of(labels, [](QLabel* l) { return !l->pixmap().isNull(); }));
+    EXPECT_TRUE(std::ranges::any_of(
+        labels, [](QLabel* l) { return l->text().startsWith("Test picture "); }));
+
+    const int before = archiveRequests();
+    window.findChildren<QPushButton*>().value(0)->click();  // Refresh Wallpaper
+    EXPECT_TRUE(waitUntil([&] { return archiveRequests() == before + 8; }));
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(application.activationPolicy(), ActivationPolicy::Accessory);
+}
+
+TEST_F(GuiTest, TheIconRegistersWithAStatusNotifierHostAndANewPictureIsNotified) {
+    PrivateBus bus;
+    // Before anything asks for the session bus.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    DBusMock notifications(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                           "notification_daemon");
+    ASSERT_TRUE(notifications.ready());
+    delegate.setupStatusItem();
+    pause(300ms);
+    ASSERT_TRUE(item());
+    EXPECT_FALSE(item()->trayIcon());
+
+    DBusMock watcher(bus, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                     "status_notifier_watcher.py");
+    ASSERT_TRUE(watcher.ready());
+    QString registered;
+    ASSERT_TRUE(waitUntil([&] {
+        const auto calls = watcher.calls("RegisterStatusNotifierItem");
+        if (!calls.isEmpty()) registered = calls[0][0].toString();
+        return !registered.isEmpty();
+    }));
+    ASSERT_TRUE(item()->trayIcon());
+    // The item the host would show: active, with a menu. Asked asynchronously, since the item
+    // is served by this very thread.
+    auto get = [&](const QString& property) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            registered, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+        message << QStringLiteral("org.kde.StatusNotifierItem") << property;
+        QDBusPendingCall call = bus.connect("host").asyncCall(message);
+        waitUntil([&] { return call.isFinished(); });
+        return call.reply().arguments().value(0).value<QDBusVariant>().variant();
+    };
+    EXPECT_EQ(get("Status").toString(), "Active");
+    EXPECT_FALSE(get("Menu").value<QDBusObjectPath>().path().isEmpty());
+
+    delegate.refreshWallpaper();
+    ASSERT_TRUE(waitUntil([&] { return !notifications.calls("Notify").isEmpty(); }));
+    const QVariantList notify = notifications.calls("Notify")[0];
+    EXPECT_EQ(notify.value(0).toString(), "Daylume");
+    EXPECT_TRUE(notify.value(3).toString().startsWith("Test picture "));
+    const auto hints = qdbus_cast<QVariantMap>(notify.value(6));
+    EXPECT_EQ(hints.value("image-path").toString().toStdString(),
+              "file://" + sim.desktop.pictures.at(0).string());
+}
+
+}  // namespace
+}  // namespace daylume::test
