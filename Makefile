@@ -8,7 +8,8 @@ FUZZ_SECONDS ?= 600
 DAYLUME_WERROR ?= OFF
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all deps configure build run test bench fuzz sanitize format format-check tidy clean
+.PHONY: all deps configure build run test check-desktops bench fuzz sanitize format format-check \
+	tidy deb lintian clean
 
 all: build
 
@@ -30,6 +31,12 @@ run: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# Each desktop back end against the real component (sway, LXQt, KDE Plasma, the portal); installs
+# a lot, so it is not part of `make test`. Needs root.
+check-desktops: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target daylume
+	tests/desktops/check-desktops $(BUILD_DIR)/daylume
 
 bench: build
 	./$(BUILD_DIR)/bench/bench-lookup
@@ -59,6 +66,15 @@ sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The Debian package, built offline from this tree. dpkg-buildpackage writes beside the tree;
+# the results are moved to build-deb/.
+deb: deps
+	dpkg-buildpackage -us -uc -b
+	mkdir -p build-deb && mv ../daylume*_$(shell dpkg --print-architecture).* build-deb/
+
+lintian: deb
+	lintian --fail-on error,warning build-deb/daylume_*.changes
+
 format:
 	clang-format -i $(SOURCES)
 
@@ -70,4 +86,4 @@ tidy: configure
 	run-clang-tidy -quiet -p $(BUILD_DIR) '$(CURDIR)/src/'
 
 clean:
-	rm -rf $(BUILD_DIR) build-fuzz build-asan
+	rm -rf $(BUILD_DIR) build-fuzz build-asan build-deb
