@@ -69,14 +69,14 @@ void AppDelegate::updateStatus() {
     } else if (problem_) {
         static constexpr std::array<std::string_view, 3> failures = {
             "status_lookup_failed", "status_download_failed", "status_desktop_failed"};
-        status.activity = filledIn(
-            filledIn(localized(failures[std::size_t(problem_->step)]), "%1",
-                     platform_.bundle.localizedTime(problem_->at)),
-            "%2", problem_->cause);
+        status.activity = filledIn(filledIn(localized(failures[std::size_t(problem_->step)]), "%1",
+                                            platform_.bundle.localizedTime(problem_->at)),
+                                   "%2", problem_->cause);
     }
     if (statusItem) {
         std::string tip = "Daylume";
-        for (const std::string* line : {&status.title, &status.credit, &status.setAt, &status.activity})
+        for (const std::string* line :
+             {&status.title, &status.credit, &status.setAt, &status.activity})
             if (!line->empty()) tip += "\n" + *line;
         statusItem->setToolTip(tip);
     }

@@ -88,7 +88,7 @@ TEST_F(DesktopToolTest, LxqtAsksPcmanfmQtForAZoomedPicture) {
     addTool("pcmanfm-qt");
     makeDesktopBackend(DesktopSession::Lxqt)->setPicture("/p/a.jpg", Screen{"DP-1"});
     EXPECT_EQ(calls(),
-              (std::vector<std::string>{"[--set-wallpaper][/p/a.jpg][--wallpaper-mode=zoom]"}));
+              (std::vector<std::string>{"[--set-wallpaper][/p/a.jpg][--wallpaper-mode=stretch]"}));
 }
 
 TEST_F(DesktopToolTest, AMissingToolIsNamedAndAFailingOneStopsWithItsErrorOutput) {

@@ -18,6 +18,7 @@
 
 #include "platform/error.h"
 #include "platform/linux/desktop/desktop_backends.h"
+#include "platform/linux/serial_queue.h"
 #include "support/event_loop.h"
 #include "support/private_bus.h"
 #include "support/sim_platform.h"
@@ -173,6 +174,28 @@ TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     ASSERT_TRUE(silent.ready());
     EXPECT_EQ(failureOf(backend, picture),
               "desktop portal: the wallpaper portal gave no answer within 500 ms");
+}
+
+// Waiting for the portal's answer on the install thread must not run that thread's next install
+// inside this one: with the desktop held, it would wait for itself for ever.
+TEST_F(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
+    DesktopService portal("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                          "portal.py", R"({"response": 0})");
+    ASSERT_TRUE(portal.ready());
+    TempDir temp;
+    std::ofstream(temp.path() / "p.jpg") << jpegBytes();
+    PortalBackground backend;
+    SerialQueue queue;
+    std::atomic<int> inside = 0, most = 0, done = 0;
+    for (int i = 0; i < 2; ++i)
+        queue.async([&] {
+            most = std::max(most.load(), ++inside);
+            backend.setPicture(temp.path() / "p.jpg", Screen{});
+            --inside;
+            ++done;
+        });
+    EXPECT_TRUE(waitUntil([&] { return done == 2; }));
+    EXPECT_EQ(most, 1);
 }
 
 // ---- XFCE

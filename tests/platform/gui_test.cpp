@@ -8,8 +8,8 @@
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QDir>
 #include <QMessageBox>
 #include <QProcess>
@@ -49,7 +49,8 @@ struct LoopWithoutLaunchCheck final : MainLoop {
     void asyncAfter(Seconds delay, Task task) override {
         if (delay != kLaunchCheckDelay) qt.asyncAfter(delay, std::move(task));
     }
-    std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats, TimerBlock block) override {
+    std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats,
+                                          TimerBlock block) override {
         return qt.scheduledTimer(interval, repeats, std::move(block));
     }
     Date currentDate() const override { return qt.currentDate(); }
@@ -73,9 +74,9 @@ protected:
     }
     QtStatusItem* item() const { return dynamic_cast<QtStatusItem*>(delegate.statusItem.get()); }
     void startTray() {
-        tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
-                              "--height", "28", "--tint", "0x2e3440", "--transparent", "true",
-                              "--alpha", "0"});
+        tray.start("trayer",
+                   {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
+                    "--tint", "0x2e3440", "--transparent", "true", "--alpha", "0"});
     }
     // Runs `action` (which opens a dialog) and hands the dialog to `look` before closing it.
     static void withDialog(const std::function<void()>& action,
@@ -156,8 +157,11 @@ TEST_F(GuiTest, TheIconAppearsInAnX11TrayStartedLaterAndItsMenuAndAboutDialogWor
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     QtBundle::loadTranslations();
     QString ok;
-    withDialog([&] { application.runModal({"Daylume", "x"}); },
-               [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
+    withDialog(
+        [&] {
+            application.runModal({"Daylume", "x"});
+        },
+        [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
     EXPECT_EQ(ok, "确定");
 }
 

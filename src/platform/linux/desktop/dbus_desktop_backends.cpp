@@ -4,16 +4,18 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
-#include <QEventLoop>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTimer>
+#include <QThread>
 #include <QUrl>
 #include <QVariantMap>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 
 #include "platform/linux/desktop/desktop_backends.h"
@@ -142,20 +144,29 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
 
 namespace {
 
-// Receives the portal's Response signal for one request.
+// Receives the portal's Response signal for one request, on a thread of its own: waiting must
+// not run the install thread's other events, or the next install would come into the back end
+// while this one still holds it.
 class PortalRequest : public QObject {
     Q_OBJECT
 public:
-    std::optional<uint> response;
-
-Q_SIGNALS:
-    void answered();
+    std::optional<uint> wait(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        answered_.wait_for(lock, limit, [this] { return response_.has_value(); });
+        return response_;
+    }
 
 public Q_SLOTS:
     void receive(uint code, const QVariantMap&) {
-        response = code;
-        Q_EMIT answered();
+        std::lock_guard lock(mutex_);
+        response_ = code;
+        answered_.notify_all();
     }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    std::optional<uint> response_;
 };
 
 }  // namespace
@@ -182,7 +193,17 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     const QString requestPath =
         QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    QThread listener;
     PortalRequest request;
+    request.moveToThread(&listener);
+    listener.start();
+    struct StopListener {
+        QThread& thread;
+        ~StopListener() {
+            thread.quit();
+            thread.wait();
+        }
+    } stopListener{listener};
     // Follows the request's path and stops listening when the call is over, however it ends.
     struct Subscription {
         QDBusConnection& bus;
@@ -215,22 +236,20 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
     const QString handle = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
     // Portals older than handle_token choose the path themselves.
     if (!handle.isEmpty() && handle != requestPath) subscription.listen(handle);
-    if (!request.response) {
-        QEventLoop loop;
-        QObject::connect(&request, &PortalRequest::answered, &loop, &QEventLoop::quit);
-        QTimer::singleShot(answerLimit_, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-
-    if (!request.response)
+    const std::optional<uint> response = request.wait(answerLimit_);
+    if (!response) {
+        // Take back the question (a first-use dialog may still be asking the user).
+        bus.asyncCall(QDBusMessage::createMethodCall(service, subscription.path, requestInterface,
+                                                     QStringLiteral("Close")));
         failDesktop(desktop, "the wallpaper portal gave no answer within " +
                                  (answerLimit_.count() % 1000 == 0
                                       ? std::to_string(answerLimit_.count() / 1000) + " s"
                                       : std::to_string(answerLimit_.count()) + " ms"));
-    if (*request.response == 1) failDesktop(desktop, "the wallpaper request was cancelled");
-    if (*request.response != 0)
+    }
+    if (*response == 1) failDesktop(desktop, "the wallpaper request was cancelled");
+    if (*response != 0)
         failDesktop(desktop, "the wallpaper portal could not set the picture (response " +
-                                 std::to_string(*request.response) + ")");
+                                 std::to_string(*response) + ")");
 }
 
 }  // namespace daylume

@@ -139,8 +139,10 @@ void HyprlandBackground::setPicture(const std::filesystem::path& picture, const 
 }
 
 void LxqtBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    // pcmanfm-qt 1.2 ignores "zoom" (and a desktop left at colour only shows no picture at
+    // all); "stretch" fills the screen with every version.
     runDesktopTool("LXQt", "pcmanfm-qt",
-                   {"--set-wallpaper", picture.string(), "--wallpaper-mode=zoom"});
+                   {"--set-wallpaper", picture.string(), "--wallpaper-mode=stretch"});
 }
 
 void runDesktopTool(std::string_view desktop, const std::string& program,
