@@ -248,6 +248,7 @@ TEST_F(GuiTest, TheIconRegistersWithAStatusNotifierHostAndANewPictureIsNotified)
     const auto hints = qdbus_cast<QVariantMap>(notify.value(6));
     EXPECT_EQ(hints.value("image-path").toString().toStdString(),
               "file://" + sim.desktop.pictures.at(0).string());
+    pause(300ms);  // the notification's answer, which nothing waits for
 }
 
 }  // namespace

@@ -30,6 +30,8 @@ struct Daylume {
         : http(trustingTestCa(std::move(limits))),
           platform(sim.with(loop, http)),
           delegate(platform, service.origin()) {}
+    // As the application ends: the hourly timer a launch check arms stops holding itself.
+    ~Daylume() { delegate.applicationWillTerminate(); }
     CurlHttpClient http;
     Platform platform;
     AppDelegate delegate;

@@ -34,11 +34,13 @@ PrivateBus::PrivateBus() {
 }
 
 PrivateBus::~PrivateBus() {
+    for (const QString& name : connections_) QDBusConnection::disconnectFromBus(name);
     daemon_.terminate();
     if (!daemon_.waitForFinished(5'000)) daemon_.kill();
 }
 
 QDBusConnection PrivateBus::connect(const QString& name) const {
+    connections_ << name;
     return QDBusConnection::connectToBus(address_, name);
 }
 

@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryFile>
 #include <QVariantList>
 
@@ -16,10 +17,12 @@ public:
     PrivateBus();
     ~PrivateBus();
     const QString& address() const { return address_; }
-    // A new connection to the bus under `name` (names must be unique per process).
+    // A new connection to the bus under `name` (names must be unique per process); closed with
+    // the bus.
     QDBusConnection connect(const QString& name) const;
 
 private:
+    mutable QStringList connections_;
     QTemporaryFile config_;
     QProcess daemon_;
     QString address_;

@@ -6,7 +6,8 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <cstdio>
@@ -111,9 +112,13 @@ bool QtStatusItem::eventFilter(QObject* watched, QEvent* event) {
 bool QtStatusItem::statusNotifierHostExists() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcherService)) return false;
-    QDBusInterface watcher(kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
-                           kWatcherService, bus);
-    return watcher.property("IsStatusNotifierHostRegistered").toBool();
+    // One property read; a QDBusInterface would introspect the watcher first.
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
 }
 
 namespace {
