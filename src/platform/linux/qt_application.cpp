@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -50,13 +51,25 @@ ViewController::ViewController() : buttons_(new QHBoxLayout) {
 }
 
 void ViewController::show(const PictureStatus& status) {
+    status_ = status;
+    // Unseen, the window keeps the status for later: laying out text loads fonts, which a
+    // Daylume without a task-bar entry never needs.
+    if (isVisible()) fill(status_);
+}
+
+void ViewController::showEvent(QShowEvent* event) {
+    fill(status_);
+    QWidget::showEvent(event);
+}
+
+void ViewController::fill(const PictureStatus& status) {
     if (status.picture != picture_) {
         picture_ = status.picture;
-        const QPixmap picture(picture_ ? QString::fromStdString(picture_->string()) : QString());
-        thumbnail_.setPixmap(
-            picture.isNull()
-                ? QPixmap()
-                : picture.scaled(thumbnail_.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        // Decoded at the thumbnail's size: the whole picture takes megabytes, and QPixmap's own
+        // loader would keep it in its cache for good.
+        QImageReader reader(picture_ ? QString::fromStdString(picture_->string()) : QString());
+        reader.setScaledSize(reader.size().scaled(thumbnail_.size(), Qt::KeepAspectRatio));
+        thumbnail_.setPixmap(QPixmap::fromImage(reader.read()));
     }
     title_.setText(qString(status.title));
     credit_.setText(qString(status.credit));

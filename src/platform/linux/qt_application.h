@@ -22,8 +22,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void fill(const PictureStatus& status);
+
+    PictureStatus status_;
     QLabel thumbnail_, title_, credit_, setAt_, activity_;
     QHBoxLayout* buttons_;
     std::optional<std::filesystem::path> picture_;  // the one the thumbnail shows
