@@ -66,11 +66,12 @@ sanitize: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# The Debian package, built offline from this tree. dpkg-buildpackage writes beside the tree;
-# the results are moved to build-deb/.
+# The Debian package, built offline from a copy of this tree in build-deb/, where
+# dpkg-buildpackage also leaves the package (it writes beside the tree it builds).
 deb: deps
-	dpkg-buildpackage -us -uc -b
-	mkdir -p build-deb && mv ../daylume*_$(shell dpkg --print-architecture).* build-deb/
+	rm -rf build-deb && mkdir -p build-deb/daylume
+	tar --exclude='./build*' --exclude='./obj-*' -cf - . | tar -xf - -C build-deb/daylume
+	cd build-deb/daylume && dpkg-buildpackage -us -uc -b
 
 lintian: deb
 	lintian --fail-on error,warning build-deb/daylume_*.changes
