@@ -26,7 +26,7 @@ wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; 
 # Without a display: the plain texts, and no Daylume to talk to.
 no_display() { env -u DISPLAY -u WAYLAND_DISPLAY "$daylume" "$@" 2>"$home/run.err"; }
 out=$(no_display --help); status=$?; expect 0 --help
-grep -q -- "--refresh" <<<"$out" && grep -q "^Usage: " <<<"$out" || fail "--help printed: $out"
+grep -q -- "--refresh" <<<"$out" && grep -q "^Usage: daylume \[options\]" <<<"$out" || fail "--help printed: $out"
 out=$(no_display --version); status=$?; expect 0 --version
 [[ $out =~ ^Daylume\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version printed: $out"
 out=$(no_display --bogus); status=$?; err=$(cat "$home/run.err"); expect 2 --bogus

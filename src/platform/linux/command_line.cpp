@@ -20,8 +20,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Asks the running Daylume to quit."));
     parser.addOptions({refresh, quit});
 
+    // Read before QApplication exists, when Qt cannot name the program itself.
+    const QString usage =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("daylume"));
     auto usageError = [&](const QString& error) {
-        std::fprintf(stderr, "daylume: %s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
+        std::fprintf(stderr, "daylume: %s\n\n%s", qPrintable(error), qPrintable(usage));
         return CommandLine{.exitStatus = 2};
     };
     if (!parser.parse(arguments)) return usageError(parser.errorText());
@@ -30,8 +33,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                               .arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(refresh) && parser.isSet(quit))
         return usageError(QStringLiteral("--refresh and --quit cannot be given together"));
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(usage), stdout);
         return {.exitStatus = 0};
     }
     if (parser.isSet(version)) {
