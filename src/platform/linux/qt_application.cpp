@@ -129,6 +129,9 @@ int QtApplication::runModal(const Alert& alert) {
         buttons.push_back(box.addButton(
             qString(title), buttons.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
     if (buttons.empty()) box.addButton(QMessageBox::Ok);
+    // The first button answers Return, as the first button of an alert does.
+    else
+        box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
     box.exec();
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + int(i);
