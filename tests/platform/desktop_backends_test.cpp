@@ -84,7 +84,7 @@ TEST_F(DesktopToolTest, HyprlandPreloadsThePictureThenShowsItOnTheMonitorOrAll) 
                        }));
 }
 
-TEST_F(DesktopToolTest, LxqtAsksPcmanfmQtForAZoomedPicture) {
+TEST_F(DesktopToolTest, LxqtAsksPcmanfmQtForAPictureThatFillsTheScreen) {
     addTool("pcmanfm-qt");
     makeDesktopBackend(DesktopSession::Lxqt)->setPicture("/p/a.jpg", Screen{"DP-1"});
     EXPECT_EQ(calls(),
