@@ -24,9 +24,9 @@ void AppDelegate::setCurrentImage(const FoundImage& found) {
 }
 
 void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> onInstalled) {
-    auto& [count, facts] = installsRunning_[url.absoluteString()];
-    ++count;
-    if (currentImageURL == url) facts = currentImageFacts_;
+    RunningInstalls& running = installsRunning_[url.absoluteString()];
+    ++running.count;
+    if (currentImageURL == url) running.facts = currentImageFacts_;
     updateStatus();
     platform_.http.downloadTask(url, [this, url, onInstalled = std::move(onInstalled)](
                                          std::optional<std::filesystem::path> file,
@@ -44,8 +44,8 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
     PictureFacts facts;
     if (const auto running = installsRunning_.find(url.absoluteString());
         running != installsRunning_.end()) {
-        facts = running->second.second;
-        if (--running->second.first == 0) installsRunning_.erase(running);
+        facts = running->second.facts;
+        if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
     noteInstallEnded(facts, outcome);

@@ -155,7 +155,11 @@ private:
     // The facts that came with currentImageURL.
     PictureFacts currentImageFacts_;
     // Downloads and installs not ended yet, by address, with the facts of their picture.
-    std::map<std::string, std::pair<int, PictureFacts>, std::less<>> installsRunning_;
+    struct RunningInstalls {
+        int count = 0;
+        PictureFacts facts;
+    };
+    std::map<std::string, RunningInstalls, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.
     bool currentImageInstalled_ = false;
     // applicationWillTerminate has run: the deferred set-up must not.

@@ -115,7 +115,6 @@ struct CurlHttpClient::Transfer {
     int tries = 0;
     int redirects = 0;
     std::optional<Clock::time_point> retryAt;
-    Clock::time_point started;
     HttpResponse response;
     std::optional<Error> error;
     char errorText[CURL_ERROR_SIZE] = {};
@@ -244,7 +243,6 @@ void CurlHttpClient::start(Transfer& t) {
     t.received = 0;
     t.errorText[0] = '\0';
     t.retryAt.reset();
-    t.started = Clock::now();
     if (t.file && (t.file->fd < 0 || !t.file->truncate())) {
         t.error = posixError(t.file->fd < 0 ? t.file->error : errno, "temporary download file");
         return;
@@ -359,8 +357,9 @@ void CurlHttpClient::finished(Transfer& t, int result) {
     }
 }
 
-void CurlHttpClient::deliver(std::unique_ptr<Transfer> t, std::optional<Error> error) {
+void CurlHttpClient::deliver(std::unique_ptr<Transfer> t) {
     if (isCancelled(t->id)) return;
+    std::optional<Error> error = std::move(t->error);
     if (t->onData) {
         std::optional<std::string> body;
         if (!error) body = std::move(t->body);
@@ -387,8 +386,7 @@ void CurlHttpClient::run() {
         const auto it = byId(t.id);
         std::unique_ptr<Transfer> owned = std::move(*it);
         transfers_.erase(it);
-        std::optional<Error> error = std::move(owned->error);
-        deliver(std::move(owned), std::move(error));
+        deliver(std::move(owned));
     };
 
     for (;;) {

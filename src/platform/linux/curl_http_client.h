@@ -52,7 +52,7 @@ private:
     void run();
     void start(Transfer& transfer);
     void finished(Transfer& transfer, int code);
-    void deliver(std::unique_ptr<Transfer> transfer, std::optional<Error> error);
+    void deliver(std::unique_ptr<Transfer> transfer);
 
     const HttpLimits limits_;
     void* multi_;  // CURLM, used by the network thread only (and curl_multi_wakeup)
