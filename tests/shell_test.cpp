@@ -37,35 +37,28 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsAndTheLaunchCheckAfterEight) 
     EXPECT_TRUE(delegate.timer && delegate.timer->isValid());
 }
 
-TEST_F(ShellTest, QuittingBeforeTheSetUpLeavesNothingToRun) {
-    delegate.applicationDidFinishLaunching();
-    sim.loop.runUntil(Seconds(1.0));
-    delegate.applicationWillTerminate();
-    sim.loop.runUntil(Seconds(60));
-    EXPECT_EQ(sim.application.statusItemsMade, 0);
-    EXPECT_FALSE(delegate.timer);
-    EXPECT_TRUE(sim.notifications.observers.empty());
-    EXPECT_TRUE(sim.log.lines().empty());
-}
-
-TEST_F(ShellTest, TerminationStopsTheTimerAndTheObservers) {
-    delegate.applicationDidFinishLaunching();
-    sim.loop.runUntil(Seconds(8.0));
-    const auto hourly = delegate.timer;
-    delegate.applicationWillTerminate();
-
-    EXPECT_EQ(delegate.timer, hourly);  // still referenced, but dead
-    EXPECT_FALSE(hourly->isValid());
-    EXPECT_TRUE(sim.notifications.observers.empty());
-    sim.log.clear();
-    sim.notifications.post(SystemEvent::Wake);
-    sim.loop.runUntil(Seconds(2 * 3600));
-    // Only the launch check's lookups, already under way, still end; nothing new starts.
-    for (const std::string& line : sim.log.lines()) {
-        EXPECT_FALSE(line.starts_with("🔁")) << line;
-        EXPECT_FALSE(line.starts_with("💡")) << line;
+// Quitting before the deferred set-up, or after it: nothing new starts, and only lookups
+// already under way still end.
+TEST(ShellQuitTest, QuittingStopsTheSetUpTheTimerAndTheObservers) {
+    for (const double quitAt : {1.0, 8.0}) {
+        SimPlatform sim;
+        AppDelegate delegate(sim.platform);
+        delegate.applicationDidFinishLaunching();
+        sim.loop.runUntil(Seconds(quitAt));
+        const auto armed = delegate.timer;
+        delegate.applicationWillTerminate();
+        EXPECT_EQ(delegate.timer, armed);
+        EXPECT_TRUE(!armed || !armed->isValid());
+        EXPECT_TRUE(sim.notifications.observers.empty());
+        const auto before = sim.log.lines().size();
+        sim.notifications.post(SystemEvent::Wake);
+        sim.loop.runUntil(Seconds(2 * 3600));
+        EXPECT_EQ(sim.application.statusItemsMade, quitAt < 3 ? 0 : 1);
+        EXPECT_EQ(sim.http.requests().size(), quitAt < 8 ? 0u : 16u);
+        const auto lines = sim.log.lines();
+        for (auto line = lines.begin() + long(before); line != lines.end(); ++line)
+            EXPECT_TRUE(line->starts_with("❌")) << *line;
     }
-    EXPECT_EQ(sim.http.requests().size(), 16u);
 }
 
 TEST_F(ShellTest, TheMenuHasSixEntriesWithTitlesShortcutsAndActions) {
@@ -93,8 +86,13 @@ TEST_F(ShellTest, TheMenuHasSixEntriesWithTitlesShortcutsAndActions) {
     EXPECT_EQ(sim.http.requests().size(), 8u);
     menu[2].action();
     EXPECT_EQ(sim.application.alerts.back().messageText, "alert_no_source");
+    // Two toggles return to the first state, and each says what happened.
     menu[3].action();
     EXPECT_EQ(sim.application.policy, ActivationPolicy::Regular);
+    EXPECT_EQ(sim.application.alerts.back().informativeText, "alert_dock_shown");
+    menu[3].action();
+    EXPECT_EQ(sim.application.policy, ActivationPolicy::Accessory);
+    EXPECT_EQ(sim.application.alerts.back().informativeText, "alert_dock_hidden");
     EXPECT_EQ(sim.application.terminations, 0);
     menu[5].action();
     EXPECT_EQ(sim.application.terminations, 1);
@@ -211,18 +209,6 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     refresh(boats, {Seconds(0.5), jpegBytes(64, 36, 2)});
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:04");
     EXPECT_EQ(sim.application.notifications.size(), 3u);
-}
-
-TEST_F(ShellTest, TwoDockTogglesReturnToTheFirstStateAndSayWhatHappened) {
-    ASSERT_EQ(sim.application.policy, ActivationPolicy::Accessory);
-    delegate.toggleDockVisibility();
-    EXPECT_EQ(sim.application.policy, ActivationPolicy::Regular);
-    delegate.toggleDockVisibility();
-    EXPECT_EQ(sim.application.policy, ActivationPolicy::Accessory);
-    ASSERT_EQ(sim.application.alerts.size(), 2u);
-    EXPECT_EQ(sim.application.alerts[0].messageText, "alert_title");
-    EXPECT_EQ(sim.application.alerts[0].informativeText, "alert_dock_shown");
-    EXPECT_EQ(sim.application.alerts[1].informativeText, "alert_dock_hidden");
 }
 
 }  // namespace

@@ -1,51 +1,27 @@
-// The back ends that talk D-Bus, on a private bus that stands for the session bus: KDE Plasma and
-// the desktop portal against python-dbusmock stand-ins, XFCE against a real xfconfd.
+// The back ends that talk D-Bus, on the test's own session bus: KDE Plasma and the desktop portal
+// against python-dbusmock stand-ins, XFCE against a real xfconfd.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
 #include <QJSEngine>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <cstdlib>
 #include <fstream>
-#include <memory>
 
 #include "platform/error.h"
 #include "platform/linux/desktop/desktop_backends.h"
 #include "platform/linux/serial_queue.h"
+#include "support/dbus_mock.h"
 #include "support/event_loop.h"
-#include "support/private_bus.h"
 #include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Qt joins the session bus once per process, so one private bus serves every test here; it is
-// started by the first test that needs it and stopped when the program's tests are done.
-class SessionBus : public ::testing::Environment {
-public:
-    static const PrivateBus& ensure() {
-        if (!bus) {
-            bus = std::make_unique<PrivateBus>();
-            setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().toUtf8().constData(), 1);
-        }
-        return *bus;
-    }
-    void TearDown() override { bus.reset(); }
-
-private:
-    static inline std::unique_ptr<PrivateBus> bus;
-};
-[[maybe_unused]] const auto* const sessionBusEnvironment =
-    ::testing::AddGlobalTestEnvironment(new SessionBus);
 
 bool waitForName(const QString& name, bool owned) {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
@@ -61,23 +37,11 @@ std::string failureOf(DesktopBackend& backend, const fs::path& picture) {
     return "no failure";
 }
 
-// A desktop service played by python-dbusmock on the session bus.
-struct DesktopService : DBusMock {
-    DesktopService(const QString& name, const QString& path, const QString& file,
-                   const QString& parameters = "{}")
-        : DBusMock(SessionBus::ensure(), name, path, file, parameters) {}
-};
-
-class DesktopBusTest : public ::testing::Test {
-protected:
-    void SetUp() override { SessionBus::ensure(); }
-};
-
 // ---- KDE Plasma
 
 // Runs a script sent to plasmashell against three desktops, one per screen, each on its own
 // wallpaper plug-in; returns what each ends up with, as JSON.
-QString runPlasmaScript(const QString& script) {
+std::string runPlasmaScript(const QString& script) {
     QJSEngine engine;
     engine.evaluate(R"(
         function makeDesktop(plugin) {
@@ -93,45 +57,40 @@ QString runPlasmaScript(const QString& script) {
         function desktops() { return screens; }
     )");
     const QJSValue ran = engine.evaluate(script);
-    if (ran.isError()) return "script error: " + ran.toString();
+    if (ran.isError()) return "script error: " + ran.toString().toStdString();
     return engine
         .evaluate(
             "JSON.stringify(screens.map(function (d) { return [d.wallpaperPlugin, d.config]; }))")
-        .toString();
+        .toString()
+        .toStdString();
 }
 
-QString everyDesktopShows(const QString& uri) {
-    const QString one =
-        QString(R"(["org.kde.image",{"Wallpaper/org.kde.image/General/Image":"%1"}])").arg(uri);
+std::string everyDesktopShows(const std::string& uri) {
+    const std::string one =
+        R"(["org.kde.image",{"Wallpaper/org.kde.image/General/Image":")" + uri + R"("}])";
     return "[" + one + "," + one + "," + one + "]";
 }
 
-TEST_F(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImage) {
-    DesktopService plasma("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py");
-    ASSERT_TRUE(plasma.ready());
-    PlasmaBackground backend;
-    backend.setPicture("/home/me/.local/share/Daylume/daylume-1.jpg", Screen{"DP-1"});
-    // Quotes, backslashes and a line break must neither end the string nor add script.
-    backend.setPicture("/tmp/it's \"x\"; screens = []; \\\" \n.jpg", Screen{"DP-1"});
-
-    const auto calls = plasma.calls("evaluateScript");
-    ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(
-        runPlasmaScript(calls[0][0].toString()).toStdString(),
-        everyDesktopShows("file:///home/me/.local/share/Daylume/daylume-1.jpg").toStdString());
-    EXPECT_EQ(
-        runPlasmaScript(calls[1][0].toString()).toStdString(),
-        everyDesktopShows("file:///tmp/it's%20%22x%22;%20screens%20=%20[];%20%5C%22%20%0A.jpg")
-            .toStdString());
-}
-
-TEST_F(DesktopBusTest, PlasmaErrorsAreReportedByNameAndMessage) {
+TEST(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImageOrNamesTheError) {
     PlasmaBackground backend;
     EXPECT_TRUE(failureOf(backend, "/p/a.jpg")
                     .starts_with("KDE Plasma: evaluateScript failed: "
                                  "org.freedesktop.DBus.Error.ServiceUnknown: "));
-    DesktopService locked("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py",
-                          R"({"locked": true})");
+    {
+        DBusMock plasma("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py");
+        ASSERT_TRUE(plasma.ready());
+        backend.setPicture("/home/me/.local/share/Daylume/daylume-1.jpg", Screen{"DP-1"});
+        // Quotes, backslashes and a line break must neither end the string nor add script.
+        backend.setPicture("/tmp/it's \"x\"; screens = []; \\\" \n.jpg", Screen{"DP-1"});
+        const auto calls = plasma.calls("evaluateScript");
+        ASSERT_EQ(calls.size(), 2);
+        EXPECT_EQ(runPlasmaScript(calls[0][0].toString()),
+                  everyDesktopShows("file:///home/me/.local/share/Daylume/daylume-1.jpg"));
+        EXPECT_EQ(runPlasmaScript(calls[1][0].toString()),
+                  everyDesktopShows(
+                      "file:///tmp/it's%20%22x%22;%20screens%20=%20[];%20%5C%22%20%0A.jpg"));
+    }
+    DBusMock locked("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py", R"({"locked": true})");
     ASSERT_TRUE(locked.ready());
     EXPECT_EQ(failureOf(backend, "/p/a.jpg"),
               "KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.Failed: Widgets are "
@@ -140,7 +99,7 @@ TEST_F(DesktopBusTest, PlasmaErrorsAreReportedByNameAndMessage) {
 
 // ---- Desktop portal
 
-TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
+TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     TempDir temp;
     const fs::path picture = temp.path() / "daylume-1.jpg";
     const std::string bytes = jpegBytes();
@@ -155,7 +114,7 @@ TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
 
     const QString name = "org.freedesktop.portal.Desktop", path = "/org/freedesktop/portal/desktop";
     {
-        DesktopService portal(name, path, "portal.py", R"({"response": 0})");
+        DBusMock portal(name, path, "portal.py", R"({"response": 0})");
         ASSERT_TRUE(portal.ready());
         backend.setPicture(picture, Screen{"DP-1"});
         const QList<QVariant> received = portal.mock("Received").arguments();
@@ -165,12 +124,12 @@ TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
         EXPECT_EQ(options.value("set-on"), QVariant("background"));
     }
     {
-        DesktopService cancel(name, path, "portal.py", R"({"response": 1})");
+        DBusMock cancel(name, path, "portal.py", R"({"response": 1})");
         ASSERT_TRUE(cancel.ready());
         EXPECT_EQ(failureOf(backend, picture),
                   "desktop portal: the wallpaper request was cancelled");
     }
-    DesktopService silent(name, path, "portal.py");
+    DBusMock silent(name, path, "portal.py");
     ASSERT_TRUE(silent.ready());
     EXPECT_EQ(failureOf(backend, picture),
               "desktop portal: the wallpaper portal gave no answer within 500 ms");
@@ -178,9 +137,9 @@ TEST_F(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
 
 // Waiting for the portal's answer on the install thread must not run that thread's next install
 // inside this one: with the desktop held, it would wait for itself for ever.
-TEST_F(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
-    DesktopService portal("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                          "portal.py", R"({"response": 0})");
+TEST(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
+    DBusMock portal("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                    "portal.py", R"({"response": 0})");
     ASSERT_TRUE(portal.ready());
     TempDir temp;
     std::ofstream(temp.path() / "p.jpg") << jpegBytes();
@@ -201,10 +160,9 @@ TEST_F(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
 // ---- XFCE
 
 // A real xfconfd with its own configuration folder, and xfconf-query to look into it.
-class XfconfTest : public DesktopBusTest {
+class XfconfTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DesktopBusTest::SetUp();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config_.path().string()));
         daemon_.setProcessEnvironment(environment);
@@ -242,40 +200,34 @@ private:
     QProcess daemon_;
 };
 
-TEST_F(XfconfTest, EveryMonitorAndWorkspaceThatHasAPictureGetsTheNewOne) {
-    const QStringList images{
-        "/backdrop/screen0/monitorDP-1/workspace0/last-image",
-        "/backdrop/screen0/monitorDP-1/workspace1/last-image",
-        "/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
-        "/backdrop/screen0/monitorHDMI-1/workspace1/last-image",
-        "/backdrop/screen0/monitor0/workspace0/last-image",
-    };
-    for (const QString& property : images) set(property, "string", "/old.jpg");
-    set("/backdrop/screen0/monitorDP-1/workspace0/image-style", "int", "3");
-    set("/backdrop/single-workspace-mode", "bool", "true");
-
-    makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume 1.jpg", Screen{"eDP-1"});
-
-    for (const QString& property : images)
-        EXPECT_EQ(get(property).toStdString(), "/p/daylume 1.jpg") << property.toStdString();
-    // The user's choices stay, and no monitor is added.
-    EXPECT_EQ(get("/backdrop/screen0/monitorDP-1/workspace0/image-style"), "3");
-    EXPECT_EQ(get("/backdrop/single-workspace-mode"), "true");
-    EXPECT_FALSE(query({"-l"}).contains("eDP-1"));
-}
-
-TEST_F(XfconfTest, WithoutSettingsThePrimaryOutputGetsAZoomedPicture) {
+TEST_F(XfconfTest, EveryMonitorAndWorkspaceWithAPictureGetsTheNewOneAndANewUserTheScreens) {
+    // Without settings: the primary output gets a zoomed picture, with xfdesktop's own types.
     makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume-1.jpg", Screen{"eDP-1"});
-
+    const QString first = "/backdrop/screen0/monitoreDP-1/workspace0/";
     EXPECT_EQ(query({"-l"}).split('\n'),
-              (QStringList{"/backdrop/screen0/monitoreDP-1/workspace0/image-style",
-                           "/backdrop/screen0/monitoreDP-1/workspace0/last-image"}));
-    const QVariant image = typed("/backdrop/screen0/monitoreDP-1/workspace0/last-image");
-    const QVariant style = typed("/backdrop/screen0/monitoreDP-1/workspace0/image-style");
+              (QStringList{first + "image-style", first + "last-image"}));
+    const QVariant image = typed(first + "last-image"), style = typed(first + "image-style");
     EXPECT_EQ(image.typeId(), QMetaType::QString);
     EXPECT_EQ(image.toString(), "/p/daylume-1.jpg");
     EXPECT_EQ(style.typeId(), QMetaType::Int);
     EXPECT_EQ(style.toInt(), 5);
+
+    QStringList images{first + "last-image"};
+    for (const QString monitor : {"DP-1", "HDMI-1"})
+        for (const QString workspace : {"0", "1"})
+            images << "/backdrop/screen0/monitor" + monitor + "/workspace" + workspace +
+                          "/last-image";
+    images << "/backdrop/screen0/monitor0/workspace0/last-image";
+    for (const QString& property : images.mid(1)) set(property, "string", "/old.jpg");
+    set("/backdrop/screen0/monitorDP-1/workspace0/image-style", "int", "3");
+    set("/backdrop/single-workspace-mode", "bool", "true");
+    makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume 2.jpg", Screen{"LVDS-1"});
+    for (const QString& property : images)
+        EXPECT_EQ(get(property).toStdString(), "/p/daylume 2.jpg") << property.toStdString();
+    // The user's choices stay, and no monitor is added.
+    EXPECT_EQ(get("/backdrop/screen0/monitorDP-1/workspace0/image-style"), "3");
+    EXPECT_EQ(get("/backdrop/single-workspace-mode"), "true");
+    EXPECT_FALSE(query({"-l"}).contains("LVDS-1"));
 }
 
 }  // namespace

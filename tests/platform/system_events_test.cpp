@@ -1,13 +1,13 @@
 // What the system bus tells: resumes from logind, the network's return from NetworkManager, each
-// against python-dbusmock on a private bus standing for the system bus.
+// against python-dbusmock on the test's own bus, standing for the system bus.
 #include <gtest/gtest.h>
 
 #include <QDBusMessage>
 
 #include "platform/linux/logind_wake_source.h"
 #include "platform/linux/network_monitor.h"
+#include "support/dbus_mock.h"
 #include "support/event_loop.h"
-#include "support/private_bus.h"
 
 namespace daylume::test {
 namespace {
@@ -17,16 +17,15 @@ void settle() {
 }
 
 TEST(SystemEventsTest, ASuspendAndResumeIsExactlyOneWake) {
-    PrivateBus bus;
-    DBusMock logind(bus, "org.freedesktop.login1", "/org/freedesktop/login1", "logind");
+    DBusMock logind("org.freedesktop.login1", "/org/freedesktop/login1", "logind");
     ASSERT_TRUE(logind.ready());
     int wakes = 0;
-    LogindWakeSource source([&] { ++wakes; }, bus.connect("daylume"));
+    LogindWakeSource source([&] { ++wakes; }, QDBusConnection::sessionBus());
     // Signals from anyone but logind are not wakes.
     QDBusMessage impostor = QDBusMessage::createSignal(
         "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
     impostor << false;
-    bus.connect("someone-else").send(impostor);
+    QDBusConnection::connectToBus(QDBusConnection::SessionBus, "someone-else").send(impostor);
     for (bool goingToSleep : {true, false})
         logind.mock("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b",
                                    QVariantList{goingToSleep}});
@@ -36,12 +35,11 @@ TEST(SystemEventsTest, ASuspendAndResumeIsExactlyOneWake) {
 }
 
 TEST(SystemEventsTest, OnlyAReturnToFullNetworkAccessCounts) {
-    PrivateBus bus;
-    DBusMock manager(bus, "org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager",
+    DBusMock manager("org.freedesktop.NetworkManager", "/org/freedesktop/NetworkManager",
                      "networkmanager");
     ASSERT_TRUE(manager.ready());
     int returns = 0;
-    NetworkMonitor monitor([&] { ++returns; }, bus.connect("daylume"));
+    NetworkMonitor monitor([&] { ++returns; }, QDBusConnection::sessionBus());
     settle();  // it starts online: no change
     auto enter = [&](uint state) {
         manager.mock("SetGlobalConnectionState", {state});

@@ -17,6 +17,4 @@ inline std::string answerWithURL(std::string_view url) {
            R"(","urlbase":"/th?id=OHR.Example","copyright":"x"}],"tooltips":{}})";
 }
 
-std::string readFixture(std::string_view name);
-
 }  // namespace daylume::test

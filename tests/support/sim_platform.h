@@ -163,13 +163,9 @@ public:
     void setActivationPolicy(ActivationPolicy value) override { policy = value; }
     int runModal(const Alert& alert) override;
     void openURL(const Url& url) override { openedURLs.push_back(url.absoluteString()); }
-    void openFolder(const std::filesystem::path& folder) override {
-        openedURLs.push_back(folder.string());
-    }
+    void openFolder(const std::filesystem::path&) override {}
     void showStatus(const PictureStatus& value) override { status = value; }
-    void setStatusActions(std::vector<MenuEntry> actions) override {
-        statusActions = std::move(actions);
-    }
+    void setStatusActions(std::vector<MenuEntry>) override {}
     void postNotification(const Notification& notification) override {
         notifications.push_back(notification);
     }
@@ -181,7 +177,6 @@ public:
     std::vector<int> answers;  // returned by runModal in turn; kAlertFirstButtonReturn after
     std::vector<std::string> openedURLs;
     PictureStatus status;
-    std::vector<MenuEntry> statusActions;
     std::vector<Notification> notifications;
     SimStatusItem* statusItem = nullptr;  // the last one made
     int statusItemsMade = 0;

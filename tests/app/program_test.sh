@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# build/daylume, unchanged, from the command line to the desktop picture: in a mount and network
+# namespace of its own, www.bing.com is the local stand-in for the image service (stand_in_service.sh),
+# on the X display of run-with-xvfb with trayer as the tray, as a GNOME session whose settings live
+# in a keyfile.
+#
+#   program_test.sh DAYLUME
+#
+# Exit status 77 means skipped (reason printed).
+set -uo pipefail
+daylume=$1
+if [ "${IN_NAMESPACE:-}" != 1 ]; then
+    if ! unshare --mount --net true 2>/dev/null; then
+        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
+        exit 77
+    fi
+    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
+fi
+
+work=$(mktemp -d) first= tray= stub_pid=
+trap 'kill $first $tray $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
+mkdir -p "$HOME"
+log=$work/first.log
+fail() { echo "FAIL: $*"; for f in "$work"/*.log "$work"/*.err; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
+# Runs daylume with the arguments (without a display if NO_DISPLAY is set); sets out, err, status.
+run() {
+    out=$(${NO_DISPLAY:+env -u DISPLAY -u WAYLAND_DISPLAY} "$daylume" "$@" 2>"$work/run.err")
+    status=$? err=$(cat "$work/run.err")
+}
+expect() { [ "$status" -eq "$1" ] || fail "daylume $2: exit status $status, not $1 ($err)"; }
+count() { grep -cF -- "$1" "$log"; }
+wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
+icon_shown() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -qE ' [0-9]+x[0-9]+\+0\+0 '; }
+tray_line="Daylume: no system tray is running"
+
+source "$(dirname "$0")/stand_in_service.sh"
+start_stand_in_service "$work" || fail "no stand-in service"
+
+# Without a display: the plain texts, and no Daylume to talk to.
+NO_DISPLAY=1
+run --help; expect 0 --help
+grep -q -- "--refresh" <<<"$out" && grep -q "^Usage: daylume \[options\]" <<<"$out" || fail "--help printed: $out"
+run --version; expect 0 --version
+[[ $out =~ ^Daylume\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version printed: $out"
+run --bogus; expect 2 --bogus
+[ -z "$out" ] && grep -q "Unknown option 'bogus'" <<<"$err" && grep -q "^Usage: " <<<"$err" || fail "--bogus printed '$out' and '$err'"
+run --quit; expect 1 --quit
+[ "$err" = "Daylume is not running." ] || fail "--quit printed $err"
+run; expect 1 "without a display"
+[ "$err" = "Daylume needs a graphical desktop session: neither DISPLAY nor WAYLAND_DISPLAY is set" ] ||
+    fail "without a display: $err"
+NO_DISPLAY=
+
+# No tray yet: one line says how to get one, and the icon comes when a tray does.
+started=$(date +%s%N)
+"$daylume" >"$log" 2>"$work/first.err" &
+first=$!
+wait_for 'grep -q "$tray_line" "$work/first.err"' 10 || fail "no line about the missing tray"
+trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
+tray=$!
+wait_for icon_shown 10 || fail "the tray icon never appeared"
+[ "$(grep -c "$tray_line" "$work/first.err")" -eq 1 ] || fail "the tray line came more than once"
+
+# A later launch hands over its request and says so.
+run; expect 0 "a second launch"
+[ "$err" = "Daylume is already running; it will look for a new picture." ] || fail "second launch: $err"
+wait_for '[ "$(count "💡 唤醒或激活后尝试补偿拉取新图")" -ge 1 ]' 5 || fail "the launch was no activation"
+[ "$(count "🕔")" -eq 0 ] || fail "the launch check ran early"
+
+# 3 s to the tray set-up, 5 s more to the check; polling only makes it look later.
+wait_for '[ "$(count "🕔 启动后静默补偿检查开始")" -ge 1 ]' 30 || fail "no launch check"
+after=$((($(date +%s%N) - started) / 1000000))
+[ "$after" -ge 8000 ] && [ "$after" -lt 20000 ] || fail "the launch check came after $after ms"
+wait_for '[ "$(count "✅ 壁纸设置成功：")" -ge 1 ]' 30 || fail "no install"
+grep -qF "✅ 全球优先：成功拉取 [" "$log" || fail "no market line"
+path=$(grep -F "✅ 壁纸设置成功：" "$log" | tail -1 | sed 's/^✅ 壁纸设置成功：//')
+case $path in "$XDG_DATA_HOME"/Daylume/daylume-*.jpg) ;; *) fail "stored at $path" ;; esac
+cmp -s "$path" "$work/picture.jpg" || fail "the stored picture differs from the served one"
+uri=$(gsettings get org.gnome.desktop.background picture-uri)
+[ "$uri" = "'file://$path'" ] || fail "picture-uri is $uri"
+[ "$(gsettings get org.gnome.desktop.background picture-uri-dark)" = "$uri" ] || fail "no dark picture-uri"
+
+# The activation's and the launch's checks have ended: both wake checks have their answer, and
+# the one install begun by neither wake check (the launch's refresh) is done.
+settled() { [ "$(count "唤醒后")" -ge 2 ] && [ $(($(count "✅ 壁纸设置成功：") - $(count "唤醒后检测到新图"))) -eq 1 ]; }
+wait_for settled 30 || fail "the launch's checks did not end in one install each"
+installs=$(count "✅ 壁纸设置成功：")
+run --refresh; expect 0 --refresh
+[ "$err" = "Daylume is already running; it will refresh the wallpaper now." ] || fail "--refresh: $err"
+wait_for '[ "$(count "✅ 壁纸设置成功：")" -gt "$installs" ]' 20 || fail "--refresh installed nothing"
+run --quit; expect 0 --quit
+wait $first; status=$?; expect 0 "the first, told to quit"
+
+# With a tray from the start: no word about one; SIGTERM ends it cleanly.
+"$daylume" >"$work/second.log" 2>"$work/second.err" &
+first=$!
+wait_for icon_shown 10 || fail "the tray icon never appeared"
+grep -q "$tray_line" "$work/second.err" && fail "a tray line although a tray exists"
+kill -TERM $first; wait $first; status=$?; expect 0 "SIGTERM"
+echo PASS
