@@ -107,14 +107,10 @@ protected:
     QProcess tray, windowManager;
 };
 
-TEST_F(GuiTest, TheIconAppearsInAnX11TrayStartedLaterAndItsMenuAndAboutDialogWork) {
-    delegate.setupStatusItem();
-    pause(300ms);
-    ASSERT_TRUE(item());
-    EXPECT_FALSE(item()->trayIcon());  // no tray yet
+TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
     startTray();
-    ASSERT_TRUE(waitUntil(
-        [&] { return item()->trayIcon() && item()->trayIcon()->geometry().width() > 0; }));
+    delegate.setupStatusItem();
+    ASSERT_TRUE(waitUntil([&] { return item()->trayIcon(); }));
 
     QMenu* menu = item()->menu();
     const QList<QAction*> actions = menu->actions();

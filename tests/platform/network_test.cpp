@@ -106,8 +106,8 @@ TEST_F(NetworkTest, ADeliveredLookupLetsGoOfItsRequestsAndAnExpiredOneKeepsThem)
 
 TEST_F(NetworkTest, OnlyAPictureThatGotNoAnswerIsTriedAgain) {
     const std::string picture = "/th?id=OHR.Test_en-US_1920x1080.jpg&rf=LaDigue_1920x1080.jpg";
-    service.configure(R"({"markets": {"en-US": {}, "*": {"hang": true}}, "paths": {")" + picture +
-                      R"(": [{"status": 503}, {"type": "image/jpeg", "body_file": ")" +
+    service.configure(R"({"markets": {"en-US": {}, "*": {"hang": true}}, "prefixes": {"/th?": [
+        {"status": 503}, {"type": "image/jpeg", "body_file": ")" +
                       service.picture().string() + R"("}]}})");
     app.delegate.refreshWallpaper();
     ASSERT_TRUE(logged("✅ 壁纸设置成功："));

@@ -3,20 +3,15 @@
 
   image_service.py --cert PEM --key PEM [--port N] [--h2] [--config JSON] [--image FILE]
 
-Prints "listening PORT" once it accepts connections, then one line per event: "open C",
-"request C TARGET", "closed C" (C numbers the connections). The JSON config is read again
-whenever it changes:
-
-  {"markets": {"en-US": B, "*": B}, "paths": {"/exact?target": B or [B, ...]},
-   "prefixes": {"/th?": B}, "goaway_after": N}
-
-B says how to answer: "status", "type", "body" or "body_file", "location", "delay" (seconds),
-"close" (close the connection without answering), "hang" (never answer), "trickle" (send a
-byte of the body every so many seconds, for ever), "reset_after" (send that many body bytes,
-then reset the connection). A list of B is used in turn, its last one repeating. A market's
-answer has the archive JSON for its code as body unless B gives one. With --h2 the server
-offers HTTP/2 by ALPN; "goaway_after": N then ends each connection after N requests with a
-GOAWAY that leaves the later streams unprocessed.
+Prints "listening PORT", then one line per event: "open C", "request C TARGET", "closed C".
+The JSON config, read again whenever it changes:
+  {"markets": {"en-US": B, "*": B}, "prefixes": {"/th?": B or [B, ...]}, "goaway_after": N}
+B says how to answer: "status", "type", "body" or "body_file", "location", "delay" (s),
+"close" (without answering), "hang" (never answer), "trickle" (a body byte every so many
+seconds, for ever), "reset_after" (that many body bytes, then a reset). A list is used in turn,
+its last B repeating. A market's body is the archive JSON for its code unless B gives one.
+With --h2, HTTP/2 is offered by ALPN, and "goaway_after" ends each connection after N requests
+with a GOAWAY that leaves the later streams unprocessed.
 """
 import argparse
 import asyncio
@@ -38,7 +33,7 @@ import hyperframe.frame
 args = None
 config = {}
 config_stamp = None
-used = {}  # path -> answers of its list used so far
+used = {}  # prefix -> answers of its list used so far
 connections = 0
 
 
@@ -55,6 +50,7 @@ def load_config():
         with open(args.config) as f:
             config = json.load(f)
         config_stamp = stamp
+        used.clear()
 
 
 def archive_json(market):
@@ -70,13 +66,6 @@ def archive_json(market):
 
 def behaviour(target):
     load_config()
-    if target in config.get("paths", {}):
-        answers = config["paths"][target]
-        if isinstance(answers, list):
-            n = used.get(target, 0)
-            used[target] = n + 1
-            return answers[min(n, len(answers) - 1)]
-        return answers
     path, _, query = target.partition("?")
     if path == "/HPImageArchive.aspx":
         market = urllib.parse.parse_qs(query).get("mkt", [""])[0]
@@ -85,9 +74,13 @@ def behaviour(target):
         if "body" not in answer and "body_file" not in answer:
             answer["body"] = archive_json(market)
         return answer
-    for prefix, answer in config.get("prefixes", {}).items():
+    for prefix, answers in config.get("prefixes", {}).items():
         if target.startswith(prefix):
-            return answer
+            if not isinstance(answers, list):
+                return answers
+            n = used.get(prefix, 0)
+            used[prefix] = n + 1
+            return answers[min(n, len(answers) - 1)]
     if args.image and target.startswith("/th?"):
         return {"type": "image/jpeg", "body_file": args.image}
     return {"status": 404, "type": "text/html", "body": "<html><h1>Not Found</h1></html>"}

@@ -1,14 +1,11 @@
 #include "support/sim_platform.h"
 
-#include <stdlib.h>
-
 #include <QBuffer>
 #include <QImage>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <stdexcept>
 
 namespace daylume::test {
 namespace fs = std::filesystem;
@@ -185,21 +182,6 @@ int CapturedLog::count(std::string_view prefix) const {
 void CapturedLog::clear() {
     std::lock_guard lock(mutex_);
     lines_.clear();
-}
-
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "daylume-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    // Tests may leave read-only folders behind; make them removable first.
-    for (auto it = fs::recursive_directory_iterator(path_, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
 }
 
 SimPlatform::SimPlatform()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTemporaryDir>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -224,14 +225,11 @@ private:
 // A temporary directory, removed with everything in it when the object goes.
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    std::filesystem::path path_;
+    QTemporaryDir dir_{QDir::tempPath() + "/daylume-test-XXXXXX"};
+    std::filesystem::path path_ = dir_.path().toStdString();
 };
 
 // The whole simulated platform; files are real, in a temporary directory.
