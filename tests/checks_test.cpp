@@ -1,5 +1,9 @@
-// The refresh, launch and wake checks from lookup to install, on the simulated platform.
+// The refresh, launch, wake, hourly and next-day checks from lookup to install, on the simulated
+// platform and its virtual clock.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
 
 #include "shell/app_delegate.h"
 #include "support/lookup_helpers.h"
@@ -16,12 +20,22 @@ const std::string kWake = "💡 唤醒或激活后尝试补偿拉取新图";
 const std::string kUnchanged = "ℹ️ 唤醒后图未变，无需刷新";
 const std::string kNewOnWake = "✅ 唤醒后检测到新图，开始更新";
 
+Date utc(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+    using namespace std::chrono;
+    return sys_days(year(y) / mo / d) + hours(h) + minutes(mi) + seconds(s);
+}
+
 class ChecksTest : public ::testing::Test {
 protected:
     void SetUp() override { sim.http.script(kImage, kPicture); }
     // A market's answer naming `image` after `delay` seconds.
     static ScriptedAnswer today(double delay, const std::string& image = kImage) {
         return {Seconds(delay), answerWithURL(image.substr(20))};
+    }
+    std::vector<double> downloadTimes() const {
+        std::vector<double> times;
+        for (const auto& request : sim.http.downloads()) times.push_back(request.at.count());
+        return times;
     }
     std::vector<std::string> linesAfter(std::size_t first) const {
         const auto lines = sim.log.lines();
@@ -181,6 +195,122 @@ TEST_F(ChecksTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {
     sim.loop.runUntil(Seconds(40));
     delegate.networkDidReturn();
     EXPECT_EQ(sim.log.count(kWake), 3);
+}
+
+// ---- The hourly and next-day timers
+
+TEST_F(ChecksTest, TheHourlyCheckComesOnTheHourAndStaysWhileItFindsNothing) {
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(3599.999));
+    EXPECT_TRUE(sim.log.lines().empty() && sim.http.requests().empty());
+    sim.loop.runUntil(Seconds(3600 + 10));
+    EXPECT_EQ(sim.log.lines(),
+              (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图",
+                                        "❌ 所有区域抓取超时，返回 nil", "❌ 无法获取 Bing 图片"}));
+    EXPECT_EQ(sim.http.requests().size(), 8u);
+    EXPECT_EQ(delegate.timer, hourly);
+    EXPECT_TRUE(hourly->isValid());
+    sim.loop.runUntil(Seconds(7200));
+    EXPECT_EQ(sim.log.lines().back(), "🔁 每小时检查 Bing 是否有新图");
+}
+
+TEST_F(ChecksTest, ANewImageHandsOverToTheTimerOneSecondPastMidnightUtc) {
+    // The worked example: a new image taken at 05:04:25 UTC waits 18 h 55 min 36 s.
+    sim.loop.startDate = utc(2026, 12, 6, 4, 4, 25);
+    sim.http.script(marketURL("en-GB"), today(0));
+    sim.http.script(kImage, {Seconds(0), jpegBytes(), {200, "image/jpeg"}});
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(3600));
+
+    const auto lines = sim.log.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(std::vector(lines.begin(), lines.begin() + 3),
+              (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图",
+                                        "✅ 全球优先：成功拉取 [en-GB] 区域图 " + kImage,
+                                        "✅ 成功拉取并设置新壁纸"}));
+    EXPECT_TRUE(lines[3].starts_with("✅ 壁纸设置成功："));
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
+    EXPECT_FALSE(hourly->isValid());
+    EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), 68136);
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+
+    // At 00:00:01 UTC a fresh hourly timer starts, with an empty memory: its first check
+    // installs the same picture again, and hands over to the next day in turn.
+    const double restart = 3600 + 68136;
+    sim.loop.runUntil(Seconds(restart - 0.001));
+    EXPECT_EQ(sim.loop.scheduledTimers().size(), 2u);
+    sim.loop.runUntil(Seconds(restart));
+    ASSERT_EQ(sim.loop.scheduledTimers().size(), 3u);
+    EXPECT_EQ(sim.loop.currentDate(), utc(2026, 12, 7, 0, 0, 1));
+    EXPECT_TRUE(sim.loop.scheduledTimers().back().repeats);
+    sim.loop.runUntil(Seconds(restart + 86400 + 3601));
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{3600, restart + 3600, restart + 86400 + 3600}));
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+}
+
+TEST_F(ChecksTest, TheNextDayIntervalIsCountedInUtcWhateverTheLocalZone) {
+    const std::vector<std::pair<Date, double>> cases = {
+        {utc(2026, 12, 6, 0, 0, 0), 86401},   // exactly midnight: the next one
+        {utc(2027, 3, 14, 6, 30, 0), 63001},  // New York changes to summer time that day
+    };
+    setenv("TZ", "America/New_York", 1);
+    tzset();
+    for (const auto& [date, interval] : cases) {
+        SimPlatform sim;
+        AppDelegate delegate(sim.platform);
+        sim.loop.startDate = date;
+        delegate.scheduleNextDayTimer();
+        EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), interval);
+        EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
+    }
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(ChecksTest, ARepeatedAddressIsIgnoredAndALateDifferentOneInstallsAgain) {
+    const std::string kImageB = "https://www.bing.com/th?id=OHR.B_1920x1080.jpg";
+    sim.http.script(kImageB, {Seconds(0.5), jpegBytes(64, 36, 1), {200, ""}});
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    const auto memory = std::make_shared<std::optional<std::string>>();
+    auto result = [&](const std::string& image) {
+        delegate.handleHourlyResult(FoundImage{*Url::parse(image)}, memory, hourly);
+        sim.loop.runFor(Seconds(1));
+    };
+
+    result(kImage);
+    const auto firstNextDay = delegate.timer;
+    EXPECT_NE(firstNextDay, hourly);
+    EXPECT_FALSE(hourly->isValid());
+    result(kImage);
+    EXPECT_EQ(delegate.timer, firstNextDay);
+    result(kImageB);
+    EXPECT_NE(delegate.timer, firstNextDay);
+    EXPECT_FALSE(firstNextDay->isValid());
+    EXPECT_EQ(sim.loop.armedTimers(), 1);
+    EXPECT_EQ(sim.log.count("✅ 成功拉取并设置新壁纸"), 2);
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImageB);
+    EXPECT_EQ(sim.http.downloads().size(), 2u);
+}
+
+// The day's hand-over waits for a picture on the desktop: after a failed install the next tick
+// tries again rather than the first one after midnight.
+TEST_F(ChecksTest, AnInstallThatFailsIsTriedAgainAtTheNextTick) {
+    sim.http.script(marketURL("en-GB"), today(0));
+    sim.http.script(kImage, std::vector{kClosed, kPicture});
+    delegate.startHourlyTimer();
+    const auto hourly = delegate.timer;
+    sim.loop.runUntil(Seconds(3601));
+    EXPECT_EQ(sim.log.lines().back(), "❌ 图片下载失败：closed");
+    EXPECT_EQ(delegate.timer, hourly);
+    EXPECT_TRUE(hourly->isValid());
+
+    sim.loop.runUntil(Seconds(7201));
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{3600, 7200}));
+    EXPECT_FALSE(hourly->isValid());
+    EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
 }
 
 }  // namespace
