@@ -1,18 +1,56 @@
-// The back ends that run a desktop's own tool, against stand-in tools alone on PATH that record
-// the arguments they get. tests/desktops/check-desktops runs the real tools.
+// Which back end each session gets; the back ends that run a desktop's own tool, against
+// stand-in tools alone on PATH that record the arguments they get (tests/desktops/check-desktops
+// runs the real ones); and GNOME, Cinnamon and MATE against their real background schemas, with
+// GLib's keyfile back end in a temporary folder, read back with the gsettings tool.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "platform/error.h"
 #include "platform/linux/desktop/desktop_backends.h"
+#include "platform/linux/desktop/desktop_session.h"
 #include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+DesktopSession detect(std::map<std::string, std::string> variables) {
+    return detectDesktopSession([&](const char* name) -> std::optional<std::string> {
+        const auto it = variables.find(name);
+        if (it == variables.end()) return std::nullopt;
+        return it->second;
+    });
+}
+
+TEST(DesktopSessionTest, SessionVariablesChooseTheBackEnd) {
+    // Which variable wins when several speak; the names themselves are the code's table.
+    const std::vector<std::pair<std::map<std::string, std::string>, DesktopSession>> cases = {
+        {{{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}}, DesktopSession::Gnome},  // most specific first
+        {{{"XDG_CURRENT_DESKTOP", "Pop:GNOME"}}, DesktopSession::Gnome},  // unknown: the next one
+        {{{"XDG_CURRENT_DESKTOP", "x-cinnamon"}}, DesktopSession::Cinnamon},  // any letter case
+        {{{"DESKTOP_SESSION", "/usr/share/xsessions/plasma"}}, DesktopSession::Kde},
+        {{{"XDG_CURRENT_DESKTOP", "sway"}, {"HYPRLAND_INSTANCE_SIGNATURE", "a"}},
+         DesktopSession::Sway},
+        {{{"SWAYSOCK", "/run/user/1000/sway-ipc.sock"}, {"DISPLAY", ":0"}}, DesktopSession::Sway},
+        {{{"HYPRLAND_INSTANCE_SIGNATURE", "abc"}, {"XDG_SESSION_TYPE", "wayland"}},
+         DesktopSession::Hyprland},
+        {{{"DISPLAY", ":0"}}, DesktopSession::X11},
+        {{{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}}, DesktopSession::Unknown},
+        {{}, DesktopSession::Unknown},
+        {{{"FLATPAK_ID", "io.github.daylume.Daylume"}, {"XDG_CURRENT_DESKTOP", "GNOME"}},
+         DesktopSession::Portal},
+    };
+    for (const auto& [variables, expected] : cases) {
+        std::string described;
+        for (const auto& [name, value] : variables) described += name + "=" + value + " ";
+        EXPECT_EQ(detect(variables), expected) << described;
+    }
+}
 
 class DesktopToolTest : public ::testing::Test {
 protected:
@@ -96,6 +134,43 @@ TEST_F(DesktopToolTest, AMissingToolIsNamedAndAFailingOneStopsWithItsErrorOutput
     EXPECT_EQ(failureOf(DesktopSession::Hyprland),
               "Hyprland: hyprctl failed with exit status 3: Couldn't connect to hyprpaper socket");
     EXPECT_EQ(calls(), (std::vector<std::string>{"[hyprpaper][preload][/p/a.jpg]"}));
+}
+
+std::string gsettingsGet(const QString& schema, const QString& key) {
+    QProcess process;
+    process.start("gsettings", {"get", schema, key});
+    process.waitForFinished(10'000);
+    return process.readAllStandardOutput().trimmed().toStdString();
+}
+
+TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
+    // GLib picks its settings back end once per process, at the first use.
+    TempDir config;
+    setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    const std::filesystem::path picture = "/home/user/.local/share/Daylume/daylume-A B.jpg";
+    const std::string uri = "'file:///home/user/.local/share/Daylume/daylume-A%20B.jpg'";
+    for (auto session : {DesktopSession::Gnome, DesktopSession::Cinnamon, DesktopSession::Mate})
+        makeDesktopBackend(session)->setPicture(picture, Screen{"DP-1"});
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri"), uri);
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri-dark"), uri);
+    EXPECT_EQ(gsettingsGet("org.cinnamon.desktop.background", "picture-uri"), uri);
+    EXPECT_EQ(gsettingsGet("org.mate.background", "picture-filename"),
+              "'" + picture.string() + "'");
+
+    // A key the schema lacks is skipped: the screensaver has picture-uri but no dark variant.
+    GSettingsBackground("GNOME", "org.gnome.desktop.screensaver",
+                        {"picture-uri", "picture-uri-dark"}, true)
+        .setPicture("/tmp/p.jpg", Screen{});
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), "'file:///tmp/p.jpg'");
+    try {
+        GSettingsBackground("Cinnamon", "org.example.no.such.schema", {"picture-uri"}, true)
+            .setPicture("/tmp/p.jpg", Screen{});
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.error().message,
+                  "Cinnamon: GSettings schema org.example.no.such.schema is not installed");
+    }
 }
 
 }  // namespace
