@@ -11,7 +11,8 @@ std::string Error::description() const {
 Failure::Failure(Error error) : std::runtime_error(error.description()), error_(std::move(error)) {}
 
 Error posixError(int errnum, std::string_view context) {
-    return Error{"POSIX", errnum, std::string(context) + ": " + std::strerror(errnum)};
+    return makeError(kPosixErrorDomain, errnum, std::string(context) + ": " + std::strerror(errnum),
+                     Cause::FileError);
 }
 
 }  // namespace daylume

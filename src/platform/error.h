@@ -6,17 +6,64 @@
 
 namespace daylume {
 
-// A failure reported by the platform. `message` is the short human text; `description()` adds the
-// domain and code, for log lines that must say exactly what went wrong.
+// What went wrong, in terms a person can act on. A failure is classified once, where it is
+// understood; the tooltip, the window and notifications show the cause in the user's language,
+// while the log keeps the English message.
+enum class Cause {
+    Unknown,
+    NoNetwork,         // no route, no name resolution
+    NoAnswer,          // connection refused, or nothing came
+    ConnectionClosed,  // the server closed the connection before the whole answer
+    TimedOut,
+    NotTrusted,      // detail: "expired", "not_yet_valid", "self_signed", "unknown_authority",
+                     // "revoked" or "invalid"
+    HttpStatus,      // detail: the status, e.g. "404"
+    RedirectedAway,  // to another host, or to plain HTTP
+    AnswerTooLarge,
+    NoPicture,    // answers came, but none named a picture
+    NotAPicture,  // what arrived is no JPEG, PNG or WebP picture
+    PictureIncomplete,
+    PictureTooLarge,     // more pixels than a desktop can show
+    FileError,           // the picture folder or a temporary file could not be written
+    NoDesktop,           // no desktop Daylume can set the picture of; detail: its name
+    DesktopToolMissing,  // detail: the program
+    DesktopToolFailed,   // detail: the program or service
+    NoScreen,
+};
+
+// A failure reported by the platform. `message` is the short English text for the log;
+// `description()` adds the domain and code, for log lines that must say exactly what went wrong.
 struct Error {
     std::string domain;
     long code = 0;
     std::string message;
+    Cause cause = Cause::Unknown;
+    std::string detail;  // the cause's one parameter, where it has one
 
     const std::string& localizedDescription() const { return message; }
     // Error Domain=<domain> Code=<code> "<message>"
     std::string description() const;
 };
+
+// The domains as the log prints them, and their codes.
+inline constexpr std::string_view kPosixErrorDomain = "POSIX";  // code: errno
+inline constexpr std::string_view kNetworkErrorDomain = "Network";
+enum class NetworkFailure : long {
+    NotTrusted = 1,  // the server's certificate (a wrong clock, an intercepting proxy)
+    NoNetwork,       // no route, no name resolution
+    TimedOut,
+    Other,
+};
+inline constexpr std::string_view kDesktopErrorDomain = "Desktop";
+enum class DesktopFailure : long { NotSet = 1 };
+inline constexpr std::string_view kPictureErrorDomain = "Daylume";
+enum class PictureFailure : long { NotAPicture = 1, Incomplete, TooLarge, NotDownloaded };
+
+template <typename Code>
+Error makeError(std::string_view domain, Code code, std::string message, Cause cause,
+                std::string detail = {}) {
+    return Error{std::string(domain), long(code), std::move(message), cause, std::move(detail)};
+}
 
 // Thrown by platform calls that run inside one guarded block; the block's owner catches it once
 // and logs it.

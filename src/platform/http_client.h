@@ -18,19 +18,8 @@ struct HttpResponse {
     std::string contentType;
 };
 
-// Transport failures come as Errors of this domain, their code saying what a person can do about
-// it; the message names the cause in words.
-inline constexpr std::string_view kNetworkErrorDomain = "Network";
-enum class NetworkFailure : long {
-    NotTrusted =
-        1,      // the server's certificate is not trusted (a wrong clock, an intercepting proxy)
-    NoNetwork,  // no route, no name resolution
-    TimedOut,
-    Other,
-};
-
 // An HTTP status is no error: a body comes with any status. The error is a transport failure
-// (no connection, TLS, reset, a limit, ...), and then no body is given.
+// (no connection, TLS, reset, a limit, ...) of kNetworkErrorDomain, and then no body is given.
 using DataCompletion = std::function<void(
     std::optional<std::string> body, const HttpResponse& response, std::optional<Error> error)>;
 using DownloadCompletion =

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/url.h"
+
+namespace daylume {
+
+// What the accepted answer says about its picture, where it says it as text.
+struct PictureFacts {
+    std::optional<std::string> title;
+    std::optional<std::string> copyright;  // who took it, and where
+    std::optional<std::string> copyrightLink;
+};
+
+// A lookup's find: the image address, and the facts of the answer it came from.
+struct FoundImage {
+    Url url;
+    PictureFacts facts;
+};
+
+// Why a lookup found nothing: the cause most markets' requests failed for (no answer at all when
+// none failed outright), with its detail.
+struct LookupFailure {
+    Cause cause = Cause::NoAnswer;
+    std::string detail;
+    bool operator==(const LookupFailure&) const = default;
+};
+
+// What a lookup hands to its caller: the first usable find, or nothing and why. Called at most
+// twice per lookup (nothing at the deadline, then a late find); `why` counts only without a find.
+using LookupCompletion =
+    std::function<void(std::optional<FoundImage> found, const LookupFailure& why)>;
+
+// How a download and its install ended, for the main thread.
+struct InstallOutcome {
+    std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already
+    bool onDesktop = false;                        // and it is the desktop picture now
+    std::optional<Error> error;                    // what failed, if anything did
+    bool inDownload = false;                       // the error came before the picture did
+};
+
+}  // namespace daylume
