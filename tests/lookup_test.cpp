@@ -26,7 +26,7 @@ protected:
     // Starts a lookup whose completion calls are recorded in `into`.
     void lookup(std::vector<Call>& into) {
         delegate.fetchLatestImageURL(
-            [this, &into](std::optional<FoundImage> found, LookupFailure why) {
+            [this, &into](std::optional<FoundImage> found, const LookupFailure& why) {
                 into.push_back({found ? std::optional(found->url.absoluteString()) : std::nullopt,
                                 sim.loop.currentQueue(), sim.loop.now().count(),
                                 found ? found->facts : PictureFacts{}, why});
@@ -57,7 +57,7 @@ TEST_F(LookupTest, AsksEveryMarketAtOnceAndTimesOutAfterFiveSeconds) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].url, std::nullopt);
     EXPECT_EQ(calls[0].queue, Queue::Main);
-    EXPECT_EQ(calls[0].why, LookupFailure::NoAnswer);
+    EXPECT_EQ(calls[0].why, LookupFailure{Cause::NoAnswer});
     EXPECT_EQ(sim.log.lines(), std::vector{kTimedOut});
     // A late answer still counts, so nothing is cancelled.
     for (const auto& request : sim.http.requests()) EXPECT_FALSE(request.cancelled);
@@ -66,21 +66,29 @@ TEST_F(LookupTest, AsksEveryMarketAtOnceAndTimesOutAfterFiveSeconds) {
 // Failures are reported only at the deadline, with what most markets ran into: a wrong clock or
 // an intercepting proxy must not read like a slow network.
 TEST_F(LookupTest, TheDeadlineSaysWhyMostMarketsFoundNothing) {
-    for (const auto& [failures, why] : std::vector<std::pair<std::vector<int>, LookupFailure>>{
-             {{2, 2, 2, 2, 2, 2, 2, 2}, LookupFailure::NoNetwork},
-             {{1, 1, 1, 1, 1, 3, 3, 3}, LookupFailure::NotTrusted},
-             {{0, 0, 0, 0, 0, 0, 0, 3}, LookupFailure::NoPicture}}) {
+    using enum Cause;
+    for (const auto& [failures, why] : std::vector<std::pair<std::vector<Cause>, LookupFailure>>{
+             {{NoNetwork, NoNetwork, NoNetwork, NoNetwork, NoNetwork, NoNetwork, NoNetwork,
+               NoNetwork},
+              {NoNetwork}},
+             {{NotTrusted, NotTrusted, NotTrusted, NotTrusted, NotTrusted, TimedOut, TimedOut,
+               TimedOut},
+              {NotTrusted, "expired"}},
+             {{Unknown, Unknown, Unknown, Unknown, Unknown, Unknown, Unknown, TimedOut},
+              {NoPicture}}}) {
         SimPlatform sim;
         AppDelegate delegate(sim.platform);
         for (std::size_t i = 0; i < marketCodes.size(); ++i)
-            sim.http.script(
-                marketURL(marketCodes[i]),
-                {Seconds(0.1),
-                 "<html>busy</html>",
-                 {0, ""},
-                 failures[i] ? std::optional(Error{"Network", failures[i], "x"}) : std::nullopt});
+            sim.http.script(marketURL(marketCodes[i]),
+                            {Seconds(0.1),
+                             "<html>busy</html>",
+                             {0, ""},
+                             failures[i] != Unknown
+                                 ? std::optional(Error{"Network", 1, "x", failures[i],
+                                                       failures[i] == NotTrusted ? "expired" : ""})
+                                 : std::nullopt});
         std::optional<LookupFailure> reported;
-        delegate.fetchLatestImageURL([&](auto, LookupFailure w) { reported = w; });
+        delegate.fetchLatestImageURL([&](auto, const LookupFailure& w) { reported = w; });
         sim.loop.runUntil(Seconds(4.9));
         EXPECT_TRUE(sim.log.lines().empty());
         sim.loop.runUntil(Seconds(30));
@@ -133,7 +141,7 @@ TEST_F(LookupTest, UnusableAnswersAreDroppedSilently) {
         sim.http.script(marketURL("ja-JP"),
                         {Seconds(0.2), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}});
         sim.http.script(marketURL("en-CA"), {Seconds(0.3), answerWithURL("/good.jpg")});
-        delegate.fetchLatestImageURL([&](std::optional<FoundImage> found, LookupFailure) {
+        delegate.fetchLatestImageURL([&](std::optional<FoundImage> found, const LookupFailure&) {
             delivered.push_back(found ? std::optional(found->url.absoluteString()) : std::nullopt);
         });
         sim.loop.runUntil(Seconds(0.25));

@@ -166,6 +166,8 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
                           {"status_checking", "Checking"},
                           {"status_lookup_failed", "Nothing found at %1: %2"},
                           {"cause_no_network", "no network"},
+                          {"cause_connection_closed", "closed"},
+                          {"cause_desktop_tool_failed", "%1 failed"},
                           {"status_download_failed", "The download failed at %1: %2"},
                           {"status_desktop_failed", "The desktop could not be set at %1: %2"}};
     sim.loop.startDate += std::chrono::hours(8);
@@ -197,13 +199,14 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     };
     refresh(boats, {Seconds(0.5), jpegBytes()});  // the same picture again: no notification
     EXPECT_EQ(sim.application.notifications.size(), 1u);
-    refresh({Seconds(0.1), std::nullopt, {}, Error{"Network", 2, "x"}}, {});
+    refresh({Seconds(0.1), std::nullopt, {}, Error{"Network", 2, "x", Cause::NoNetwork}}, {});
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nNothing found at 08:01: no network");
-    refresh(boats, {Seconds(0.5), std::nullopt, {}, Error{"Network", 4, "closed"}});
+    refresh(boats,
+            {Seconds(0.5), std::nullopt, {}, Error{"Network", 4, "x", Cause::ConnectionClosed}});
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nThe download failed at 08:02: closed");
-    sim.desktop.failure = Error{"Desktop", 1, "GNOME: not writable"};
+    sim.desktop.failure = Error{"Desktop", 1, "x", Cause::DesktopToolFailed, "gsettings"};
     refresh(boats, {Seconds(0.5), jpegBytes(64, 36, 1)});
-    EXPECT_TRUE(tip.ends_with("The desktop could not be set at 08:03: GNOME: not writable"));
+    EXPECT_TRUE(tip.ends_with("The desktop could not be set at 08:03: gsettings failed"));
     EXPECT_EQ(sim.application.notifications.size(), 2u);  // that one needs the user
     sim.desktop.failure.reset();
     refresh(boats, {Seconds(0.5), jpegBytes(64, 36, 2)});

@@ -89,7 +89,7 @@
     </message>
     <message>
         <source>cause_no_answer</source>
-        <translation>no answer within 5 s</translation>
+        <translation>the service did not answer</translation>
     </message>
     <message>
         <source>cause_no_picture</source>
@@ -97,7 +97,7 @@
     </message>
     <message>
         <source>cause_not_trusted</source>
-        <translation>the service's certificate is not trusted (is the clock right?)</translation>
+        <translation>the service&apos;s certificate is not trusted: %1</translation>
     </message>
     <message>
         <source>cause_no_network</source>
@@ -114,6 +114,86 @@
     <message>
         <source>notification_desktop_failed</source>
         <translation>Daylume cannot set the desktop picture</translation>
+    </message>
+    <message>
+        <source>cause_unknown</source>
+        <translation>an unexpected error (see the log)</translation>
+    </message>
+    <message>
+        <source>cause_connection_closed</source>
+        <translation>the connection closed before the whole answer came</translation>
+    </message>
+    <message>
+        <source>cause_timed_out</source>
+        <translation>the network was too slow and timed out</translation>
+    </message>
+    <message>
+        <source>certificate_expired</source>
+        <translation>it has expired (is the clock right?)</translation>
+    </message>
+    <message>
+        <source>certificate_not_yet_valid</source>
+        <translation>it is not valid yet (is the clock right?)</translation>
+    </message>
+    <message>
+        <source>certificate_self_signed</source>
+        <translation>it is self-signed (is a proxy in the way?)</translation>
+    </message>
+    <message>
+        <source>certificate_unknown_authority</source>
+        <translation>an unknown authority issued it (is a proxy in the way?)</translation>
+    </message>
+    <message>
+        <source>certificate_revoked</source>
+        <translation>it has been revoked</translation>
+    </message>
+    <message>
+        <source>certificate_invalid</source>
+        <translation>it is not valid</translation>
+    </message>
+    <message>
+        <source>cause_http_status</source>
+        <translation>the service answered HTTP %1</translation>
+    </message>
+    <message>
+        <source>cause_redirected_away</source>
+        <translation>the service sent Daylume elsewhere</translation>
+    </message>
+    <message>
+        <source>cause_answer_too_large</source>
+        <translation>the answer was too large</translation>
+    </message>
+    <message>
+        <source>cause_not_a_picture</source>
+        <translation>what arrived is not a picture</translation>
+    </message>
+    <message>
+        <source>cause_picture_incomplete</source>
+        <translation>the picture arrived incomplete</translation>
+    </message>
+    <message>
+        <source>cause_picture_too_large</source>
+        <translation>the picture is too large to show</translation>
+    </message>
+    <message>
+        <source>cause_file_error</source>
+        <translation>the picture could not be saved (is the disk full?)</translation>
+    </message>
+    <message>
+        <source>cause_no_desktop</source>
+        <translation>Daylume cannot set the picture of this desktop (%1)</translation>
+    </message>
+    <message>
+        <source>cause_desktop_tool_missing</source>
+        <translation>%1 is not installed</translation>
+    </message>
+    <message>
+        <source>cause_desktop_tool_failed</source>
+        <translation>%1 failed (see the log)</translation>
+    </message>
+    <message>
+        <source>cause_no_screen</source>
+        <translation>no screen is attached</translation>
     </message>
 </context>
 </TS>

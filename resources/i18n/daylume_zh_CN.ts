@@ -89,7 +89,7 @@
     </message>
     <message>
         <source>cause_no_answer</source>
-        <translation>5 秒内无应答</translation>
+        <translation>服务没有应答</translation>
     </message>
     <message>
         <source>cause_no_picture</source>
@@ -97,7 +97,7 @@
     </message>
     <message>
         <source>cause_not_trusted</source>
-        <translation>服务的证书不受信任（系统时间是否正确？）</translation>
+        <translation>服务的证书不受信任：%1</translation>
     </message>
     <message>
         <source>cause_no_network</source>
@@ -114,6 +114,86 @@
     <message>
         <source>notification_desktop_failed</source>
         <translation>Daylume 无法设置桌面壁纸</translation>
+    </message>
+    <message>
+        <source>cause_unknown</source>
+        <translation>意外错误（详见日志）</translation>
+    </message>
+    <message>
+        <source>cause_connection_closed</source>
+        <translation>连接在应答完整之前关闭</translation>
+    </message>
+    <message>
+        <source>cause_timed_out</source>
+        <translation>网络太慢，已超时</translation>
+    </message>
+    <message>
+        <source>certificate_expired</source>
+        <translation>证书已过期（系统时间是否正确？）</translation>
+    </message>
+    <message>
+        <source>certificate_not_yet_valid</source>
+        <translation>证书尚未生效（系统时间是否正确？）</translation>
+    </message>
+    <message>
+        <source>certificate_self_signed</source>
+        <translation>证书为自签名（是否有代理拦截？）</translation>
+    </message>
+    <message>
+        <source>certificate_unknown_authority</source>
+        <translation>证书由未知机构签发（是否有代理拦截？）</translation>
+    </message>
+    <message>
+        <source>certificate_revoked</source>
+        <translation>证书已被吊销</translation>
+    </message>
+    <message>
+        <source>certificate_invalid</source>
+        <translation>证书无效</translation>
+    </message>
+    <message>
+        <source>cause_http_status</source>
+        <translation>服务返回 HTTP %1</translation>
+    </message>
+    <message>
+        <source>cause_redirected_away</source>
+        <translation>服务将请求重定向到了别处</translation>
+    </message>
+    <message>
+        <source>cause_answer_too_large</source>
+        <translation>应答过大</translation>
+    </message>
+    <message>
+        <source>cause_not_a_picture</source>
+        <translation>收到的内容不是图片</translation>
+    </message>
+    <message>
+        <source>cause_picture_incomplete</source>
+        <translation>图片不完整</translation>
+    </message>
+    <message>
+        <source>cause_picture_too_large</source>
+        <translation>图片过大，无法显示</translation>
+    </message>
+    <message>
+        <source>cause_file_error</source>
+        <translation>无法保存图片（磁盘是否已满？）</translation>
+    </message>
+    <message>
+        <source>cause_no_desktop</source>
+        <translation>Daylume 无法设置此桌面（%1）的壁纸</translation>
+    </message>
+    <message>
+        <source>cause_desktop_tool_missing</source>
+        <translation>未安装 %1</translation>
+    </message>
+    <message>
+        <source>cause_desktop_tool_failed</source>
+        <translation>%1 运行失败（详见日志）</translation>
+    </message>
+    <message>
+        <source>cause_no_screen</source>
+        <translation>没有连接屏幕</translation>
     </message>
 </context>
 </TS>

@@ -14,12 +14,8 @@ namespace {
 
 // What a market's failed request says about why nothing was found.
 LookupFailure whyFailed(const std::optional<Error>& error) {
-    if (!error) return LookupFailure::NoPicture;  // an answer, but no picture in it
-    if (error->domain == kNetworkErrorDomain && error->code == long(NetworkFailure::NotTrusted))
-        return LookupFailure::NotTrusted;
-    if (error->domain == kNetworkErrorDomain && error->code == long(NetworkFailure::NoNetwork))
-        return LookupFailure::NoNetwork;
-    return LookupFailure::NoAnswer;
+    if (!error) return {Cause::NoPicture, {}};  // an answer, but no picture in it
+    return {error->cause, error->detail};
 }
 
 // What one lookup shares between its eight answer handlers and its deadline.
@@ -37,7 +33,8 @@ struct LookupState {
     std::atomic<bool> hasDeliveredURL{false};
     std::mutex answerMutex;  // one answer at a time decides whether it is the one delivered
     std::vector<HttpTaskId> requests;
-    std::array<int, 4> failures{};  // by LookupFailure, for the deadline to tell why
+    // By cause, with the last failure of each, for the deadline to tell why.
+    std::array<std::pair<int, LookupFailure>, kCauseCount> failures{};
     LookupCompletion completion;
     HttpClient& http;
     Log& log;
@@ -53,7 +50,10 @@ void LookupState::handleMarketResponse(std::string_view market,
         if (hasDeliveredURL) return;
         if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
         if (!found) {
-            ++failures[std::size_t(whyFailed(error))];
+            LookupFailure why = whyFailed(error);
+            auto& [count, last] = failures.at(std::size_t(why.cause));
+            ++count;
+            last = std::move(why);
             return;
         }
         hasDeliveredURL = true;
@@ -62,16 +62,17 @@ void LookupState::handleMarketResponse(std::string_view market,
     }
     log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " +
              found->url.absoluteString());
-    completion(std::move(found), LookupFailure::NoAnswer);
+    completion(std::move(found), {});
 }
 
 void LookupState::handleLookupTimeout() {
     if (hasDeliveredURL) return;
-    LookupFailure why = LookupFailure::NoAnswer;
+    LookupFailure why;
     {
         std::lock_guard lock(answerMutex);
-        const auto most = std::ranges::max_element(failures);
-        if (*most > 0) why = LookupFailure(most - failures.begin());
+        const auto most = std::ranges::max_element(
+            failures, [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (most->first > 0) why = most->second;
     }
     log.line("❌ 所有区域抓取超时，返回 nil");
     completion(std::nullopt, why);

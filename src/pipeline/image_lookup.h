@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
+#include "pipeline/picture_types.h"
 #include "platform/main_loop.h"
 #include "platform/url.h"
-#include "shell/app_delegate.h"
 
 namespace daylume {
 

@@ -27,6 +27,7 @@ void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> o
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
     if (currentImageURL == url) running.facts = currentImageFacts_;
+    status_.installStarted();
     updateStatus();
     platform_.http.downloadTask(url, [this, url, onInstalled = std::move(onInstalled)](
                                          std::optional<std::filesystem::path> file,
@@ -48,7 +49,8 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
         if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
-    noteInstallEnded(facts, outcome);
+    status_.installEnded(facts, outcome);
+    updateStatus();
 }
 
 bool AppDelegate::isCurrentImage(const Url& url) const {

@@ -28,18 +28,26 @@ std::string described(const fs::path& file, const HttpResponse& response) {
 // picture out.
 void checkPicture(const fs::path& file, const HttpResponse& response) {
     const std::optional<ImageInfo> info = probeImage(file);
-    if (!info)
-        throw Failure(Error{"Daylume", 1,
-                            "received no JPEG, PNG or WebP picture: " + described(file, response)});
+    if (!info) {
+        // An error page: what the service answered says more than what it sent.
+        const bool answeredOk = response.status == 0 || response.status == 200;
+        throw Failure(
+            makeError(kPictureErrorDomain, PictureFailure::NotAPicture,
+                      "received no JPEG, PNG or WebP picture: " + described(file, response),
+                      answeredOk ? Cause::NotAPicture : Cause::HttpStatus,
+                      answeredOk ? "" : std::to_string(response.status)));
+    }
     if (!info->complete)
-        throw Failure(Error{
-            "Daylume", 2,
-            "received an incomplete " + info->format + " picture: " + described(file, response)});
+        throw Failure(makeError(
+            kPictureErrorDomain, PictureFailure::Incomplete,
+            "received an incomplete " + info->format + " picture: " + described(file, response),
+            Cause::PictureIncomplete));
     if (info->width > kMaxSide || info->height > kMaxSide ||
         (long long)info->width * info->height > kMaxPixels)
-        throw Failure(Error{"Daylume", 3,
-                            "the picture is too large to show: " + std::to_string(info->width) +
-                                "x" + std::to_string(info->height) + " pixels"});
+        throw Failure(makeError(kPictureErrorDomain, PictureFailure::TooLarge,
+                                "the picture is too large to show: " + std::to_string(info->width) +
+                                    "x" + std::to_string(info->height) + " pixels",
+                                Cause::PictureTooLarge));
 }
 
 std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
@@ -86,7 +94,9 @@ InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optio
                                                   std::optional<Error> error) {
     if (file && !error) return installWallpaper(platform, *file, response);
     platform.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
-    return {.error = error.value_or(Error{"Daylume", 4, "未知错误"}), .inDownload = true};
+    return {.error = error.value_or(makeError(kPictureErrorDomain, PictureFailure::NotDownloaded,
+                                              "未知错误", Cause::Unknown)),
+            .inDownload = true};
 }
 
 InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path& file,

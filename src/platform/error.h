@@ -30,6 +30,7 @@ enum class Cause {
     DesktopToolFailed,   // detail: the program or service
     NoScreen,
 };
+inline constexpr std::size_t kCauseCount = std::size_t(Cause::NoScreen) + 1;
 
 // A failure reported by the platform. `message` is the short English text for the log;
 // `description()` adds the domain and code, for log lines that must say exactly what went wrong.

@@ -8,47 +8,13 @@
 #include <string>
 #include <utility>
 
+#include "pipeline/picture_types.h"
 #include "platform/platform.h"
+#include "shell/user_status.h"
 
 namespace daylume {
 
 inline constexpr std::string_view kServiceOrigin = "https://www.bing.com";
-inline constexpr Seconds kHourlyInterval{3600.0};
-// The next-day timer fires this long after 00:00:00 UTC.
-inline constexpr Seconds kAfterMidnight{1.0};
-inline constexpr Seconds kStatusItemSetupDelay{3.0};
-inline constexpr Seconds kLaunchCheckDelay{5.0};
-// A network that comes and goes starts at most one check in this time.
-inline constexpr Seconds kNetworkCheckSpacing{30.0};
-
-// What the accepted answer says about its picture, where it says it as text.
-struct PictureFacts {
-    std::optional<std::string> title;
-    std::optional<std::string> copyright;  // who took it, and where
-    std::optional<std::string> copyrightLink;
-};
-
-// A lookup's find: the image address, and the facts of the answer it came from.
-struct FoundImage {
-    Url url;
-    PictureFacts facts;
-};
-
-// Why a lookup found nothing, in terms a person can act on: most markets' requests failed for
-// this reason (no answer at all when none failed outright).
-enum class LookupFailure { NoAnswer, NoPicture, NotTrusted, NoNetwork };
-
-// What a lookup hands to its caller: the first usable find, or nothing and why. Called at most
-// twice per lookup (nothing at the deadline, then a late find); `why` counts only without a find.
-using LookupCompletion = std::function<void(std::optional<FoundImage> found, LookupFailure why)>;
-
-// How a download and its install ended, for the main thread.
-struct InstallOutcome {
-    std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already
-    bool onDesktop = false;                        // and it is the desktop picture now
-    std::optional<Error> error;                    // what failed, if anything did
-    bool inDownload = false;                       // the error came before the picture did
-};
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.
@@ -70,8 +36,8 @@ public:
     void showImageSource();
     void toggleDockVisibility();
 
-    // ---- What the tooltip, the task-bar window and notifications show (shell/status_display.cpp)
-    void updateStatus();
+    // ---- What the tooltip, the task-bar window and notifications show (shell/user_status.*)
+    void updateStatus() { status_.show(statusItem.get()); }
 
     // ---- Check timers (triggers/check_timers.cpp)
     void startHourlyTimer();
@@ -127,9 +93,6 @@ public:
 
 private:
     void setCurrentImage(const FoundImage& found);
-    void noteLookupEnded(bool first, bool found, LookupFailure why);
-    void noteInstallEnded(const PictureFacts& facts, const InstallOutcome& outcome);
-
     std::string localized(std::string_view key) const {
         return platform_.bundle.localizedString(key);
     }
@@ -138,13 +101,15 @@ private:
     // keeps count of the lookups running for the status.
     template <typename Handler>
     LookupCompletion onMainThread(Handler handler) {
-        ++lookupsRunning_;
+        status_.lookupStarted();
         updateStatus();
         return [this, handler = std::move(handler), first = std::make_shared<bool>(true)](
-                   std::optional<FoundImage> found, LookupFailure why) mutable {
+                   std::optional<FoundImage> found, const LookupFailure& why) mutable {
             platform_.mainLoop.async(
                 [this, handler, first, found = std::move(found), why]() mutable {
-                    noteLookupEnded(std::exchange(*first, false), found.has_value(), why);
+                    status_.lookupEnded(std::exchange(*first, false),
+                                        found ? std::nullopt : std::optional(why));
+                    updateStatus();
                     handler(std::move(found));
                 });
         };
@@ -167,23 +132,8 @@ private:
     // A check for the network's return ran less than kNetworkCheckSpacing ago.
     bool networkCheckHeld_ = false;
 
-    // ---- For the status (shell/status_display.cpp)
-    struct ShownPicture {
-        PictureFacts facts;
-        std::filesystem::path file;
-        Date setAt;
-    };
-    // The last step that failed, until a later success of it or of the whole install.
-    struct Problem {
-        enum class Step { Lookup, Download, Desktop } step;
-        std::string cause;
-        Date at;
-    };
-    std::optional<ShownPicture> shownPicture_;
-    std::optional<Problem> problem_;
-    int lookupsRunning_ = 0;
-    std::optional<std::filesystem::path> notifiedPicture_;
-    bool toldDesktopFailure_ = false;
+    // What the user is shown.
+    UserStatus status_;
 };
 
 }  // namespace daylume

@@ -2,8 +2,13 @@
 
 namespace daylume {
 
+// The tray icon waits for the panel of a session that is still starting.
+constexpr Seconds kStatusItemSetupDelay{3.0};
+
 AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
-    : platform_(platform), serviceOrigin_(*Url::parse(serviceOrigin)) {}
+    : platform_(platform),
+      serviceOrigin_(*Url::parse(serviceOrigin)),
+      status_(platform.application, platform.bundle, platform.mainLoop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
     removeInterruptedCopies();

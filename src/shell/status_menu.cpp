@@ -2,6 +2,8 @@
 
 namespace daylume {
 
+constexpr Seconds kLaunchCheckDelay{5.0};
+
 void AppDelegate::setupStatusItem() {
     statusItem = platform_.application.makeStatusItem();
     if (statusItem) statusItem->setImage("StatusIcon");

@@ -4,6 +4,10 @@
 
 namespace daylume {
 
+constexpr Seconds kHourlyInterval{3600.0};
+// The next-day timer fires this long after 00:00:00 UTC.
+constexpr Seconds kAfterMidnight{1.0};
+
 void AppDelegate::startHourlyTimer() {
     auto lastSeenURLString = std::make_shared<std::optional<std::string>>();
     if (timer) timer->invalidate();

@@ -2,6 +2,9 @@
 
 namespace daylume {
 
+// A network that comes and goes starts at most one check in this time.
+constexpr Seconds kNetworkCheckSpacing{30.0};
+
 void AppDelegate::runLaunchCheck() {
     platform_.log.line("🕔 启动后静默补偿检查开始");
     refreshWallpaper();

@@ -48,7 +48,7 @@ void pause(std::chrono::milliseconds time) {
 struct LoopWithoutLaunchCheck final : MainLoop {
     void async(Task task) override { qt.async(std::move(task)); }
     void asyncAfter(Seconds delay, Task task) override {
-        if (delay != kLaunchCheckDelay) qt.asyncAfter(delay, std::move(task));
+        if (delay != Seconds(5.0)) qt.asyncAfter(delay, std::move(task));  // the launch check
     }
     std::shared_ptr<Timer> scheduledTimer(Seconds interval, bool repeats,
                                           TimerBlock block) override {

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "pipeline/picture_types.h"
+#include "platform/application.h"
+
+namespace daylume {
+
+// What the user is shown of Daylume's work: the picture on the desktop, the checks running and
+// the last step that failed, in the tooltip, the task-bar window and notifications. Main thread.
+class UserStatus {
+public:
+    UserStatus(Application& application, const Bundle& bundle, const MainLoop& clock)
+        : application_(application), bundle_(bundle), clock_(clock) {}
+
+    void lookupStarted() { ++lookupsRunning_; }
+    // `first`: the lookup's first result (a late find after the deadline is not). `why` when
+    // nothing was found.
+    void lookupEnded(bool first, const std::optional<LookupFailure>& why);
+    void installStarted() { ++installsRunning_; }
+    void installEnded(const PictureFacts& facts, const InstallOutcome& outcome);
+
+    // Shows the status in the window, and in the tooltip of `statusItem` where there is one.
+    void show(StatusItem* statusItem) const;
+
+    // A cause in the user's language.
+    std::string causeText(Cause cause, const std::string& detail) const;
+
+private:
+    std::string localized(std::string_view key) const { return bundle_.localizedString(key); }
+
+    Application& application_;
+    const Bundle& bundle_;
+    const MainLoop& clock_;
+
+    struct ShownPicture {
+        PictureFacts facts;
+        std::filesystem::path file;
+        Date setAt;
+    };
+    // The last step that failed, until a later success of it or of the whole install.
+    struct Problem {
+        enum class Step { Lookup, Download, Desktop } step;
+        std::string cause;
+        Date at;
+    };
+    std::optional<ShownPicture> shownPicture_;
+    std::optional<Problem> problem_;
+    int lookupsRunning_ = 0;
+    int installsRunning_ = 0;
+    std::optional<std::filesystem::path> notifiedPicture_;
+    bool toldDesktopFailure_ = false;
+};
+
+}  // namespace daylume
