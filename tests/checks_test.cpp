@@ -1,13 +1,9 @@
 // The refresh, launch, wake, hourly and next-day checks from lookup to install, on the simulated
 // platform and its virtual clock.
-#include <gtest/gtest.h>
+#include "support/prelude.h"
 
 #include <cstdlib>
 #include <ctime>
-
-#include "shell/app_delegate.h"
-#include "support/lookup_helpers.h"
-#include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {

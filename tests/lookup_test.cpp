@@ -1,11 +1,8 @@
 // The image-of-the-day lookup on the simulated platform: request order, the choice of answer,
 // the deadline, and what is dropped.
-#include <gtest/gtest.h>
+#include "support/prelude.h"
 
 #include "pipeline/image_lookup.h"
-#include "shell/app_delegate.h"
-#include "support/lookup_helpers.h"
-#include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {

@@ -1,9 +1,5 @@
 // Start-up, termination, the tray menu, the observers and the dialogs, on the simulated platform.
-#include <gtest/gtest.h>
-
-#include "shell/app_delegate.h"
-#include "support/lookup_helpers.h"
-#include "support/sim_platform.h"
+#include "support/prelude.h"
 
 namespace daylume::test {
 namespace {

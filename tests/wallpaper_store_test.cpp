@@ -1,6 +1,7 @@
 // Storing, pruning and installing a downloaded picture, on real temporary directories.
+#include "support/prelude.h"
+
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -13,8 +14,6 @@
 #include <thread>
 
 #include "pipeline/wallpaper_store.h"
-#include "shell/app_delegate.h"
-#include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {

@@ -129,27 +129,27 @@
     </message>
     <message>
         <source>certificate_expired</source>
-        <translation>证书已过期（系统时间是否正确？）</translation>
+        <translation>已过期（系统时间是否正确？）</translation>
     </message>
     <message>
         <source>certificate_not_yet_valid</source>
-        <translation>证书尚未生效（系统时间是否正确？）</translation>
+        <translation>尚未生效（系统时间是否正确？）</translation>
     </message>
     <message>
         <source>certificate_self_signed</source>
-        <translation>证书为自签名（是否有代理拦截？）</translation>
+        <translation>为自签名证书（是否有代理拦截？）</translation>
     </message>
     <message>
         <source>certificate_unknown_authority</source>
-        <translation>证书由未知机构签发（是否有代理拦截？）</translation>
+        <translation>由未知机构签发（是否有代理拦截？）</translation>
     </message>
     <message>
         <source>certificate_revoked</source>
-        <translation>证书已被吊销</translation>
+        <translation>已被吊销</translation>
     </message>
     <message>
         <source>certificate_invalid</source>
-        <translation>证书无效</translation>
+        <translation>无效</translation>
     </message>
     <message>
         <source>cause_http_status</source>

@@ -4,6 +4,8 @@
 #include <QLocale>
 
 #include "platform/linux/qt_bundle.h"
+#include "shell/user_status.h"
+#include "support/sim_platform.h"
 
 namespace daylume::test {
 namespace {
@@ -29,9 +31,22 @@ TEST(QtBundleTest, TheUsersLanguageIsUsedOrElseEnglish) {
     EXPECT_EQ(bundle.localizedString("menu_quit"), "退出 Daylume");
     EXPECT_EQ(bundle.localizedString("button_open"), "打开");
     EXPECT_EQ(bundle.localizedString("no_such_key"), "no_such_key");
+    SimPlatform sim;
+    const UserStatus status(sim.application, bundle, sim.loop);
+    EXPECT_EQ(status.causeText(Cause::NotTrusted, "expired"),
+              "服务的证书不受信任：已过期（系统时间是否正确？）");
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     QtBundle::loadTranslations();
     EXPECT_EQ(bundle.localizedString("menu_quit"), "Quit Daylume");
+    // Every cause has a text in both tables.
+    for (const char* locale : {"en_US", "zh_CN"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        QtBundle::loadTranslations();
+        for (std::size_t cause = 0; cause < kCauseCount; ++cause)
+            for (const char* detail : {"expired", "revoked", "invalid"})
+                EXPECT_EQ(status.causeText(Cause(cause), detail).find('_'), std::string::npos)
+                    << locale << " " << cause;
+    }
 }
 
 }  // namespace

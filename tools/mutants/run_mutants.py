@@ -36,6 +36,7 @@ LOGIC = ['behaviour_tests', 'platform_tests', 'network_tests']
 # network_tests to save ~25 s each.
 NO_NETWORK = ('src/shell/', 'src/triggers/check_timers', 'src/platform/log.cpp')
 def programs_for(path):
+    if path == 'src/shell/user_status.cpp': return ['behaviour_tests', 'qt_platform_tests']
     if path.startswith(NO_NETWORK): return ['behaviour_tests', 'platform_tests']
     if path.startswith('src/platform/linux/curl_http_client'): return ['network_tests']
     if path.startswith(('src/platform/linux/single_instance', 'src/platform/linux/logind',
