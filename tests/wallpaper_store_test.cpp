@@ -70,6 +70,11 @@ TEST_F(WallpaperStoreTest, APictureIsStoredOnceBesideTheTwoNewestOthers) {
     EXPECT_EQ(sim.desktop.pictures, std::vector(2, stored));
     const std::string line = "✅ 壁纸设置成功：" + stored.string();
     EXPECT_EQ(sim.log.lines(), (std::vector{line, line}));
+    // Another picture of the same size is no copy (one quantization value differs).
+    std::string other = jpegBytes();
+    ++other[other.find("\xFF\xDB") + 10];
+    install(other);
+    EXPECT_EQ(folder().size(), 2u);
 
     // Only daylume-*.jpg names count (the two oldest have unusual ones that do), and others
     // are never touched.
@@ -102,7 +107,7 @@ TEST_F(WallpaperStoreTest, TheNewCopyStaysWhateverTheDatesAndUndatedOnesGoFirst)
     for (const auto& [old, removed] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"daylume-future1.jpg", "daylume-future2.jpg", "daylume-future3.jpg"},
               "daylume-future1.jpg"},
-             {{"daylume-past.jpg", "daylume-undated1.jpg", "daylume-undated2.jpg"},
+             {{"daylume-undated1.jpg", "daylume-undated2.jpg", "daylume-zpast.jpg"},
               "daylume-undated2.jpg"}}) {
         fs::remove_all(sim.imageFolder());
         create(old);

@@ -16,11 +16,13 @@ TEST(FdLogTest, EveryEventIsOneWholeLineAtOnce) {
     ASSERT_EQ(pipe(fds), 0);
     FdLog log(fds[1]);
 
-    // Readable as soon as it is written, and folded: a tool's two lines of errors stay one.
-    log.line("❌ 设置桌面壁纸失败：first\r\n\tsecond \x1b[1mthird\n");
+    // Readable as soon as it is written, and folded: a tool's lines of errors stay one.
+    log.line(
+        "\a❌ 设置桌面壁纸失败：first\r\n\tsecond \x1b[1mthird\xC2\x85"
+        "fourth\n");
     char buffer[128] = {};
     ASSERT_GT(read(fds[0], buffer, sizeof buffer), 0);
-    EXPECT_STREQ(buffer, "❌ 设置桌面壁纸失败：first | second  [1mthird\n");
+    EXPECT_STREQ(buffer, "❌ 设置桌面壁纸失败：first | second  [1mthird | fourth\n");
 
     // A reader that made the pipe non-blocking, and lines longer than the pipe holds: each
     // write may take only part of a line, and the rest must follow before the next line.
