@@ -13,6 +13,8 @@ const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 const ScriptedAnswer kPicture{Seconds(0.5), jpegBytes(), {200, "image/jpeg"}};
 const ScriptedAnswer kClosed{Seconds(0.5), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}};
 const std::string kWake = "💡 唤醒或激活后尝试补偿拉取新图";
+const std::string kTimedOut = "❌ 所有区域抓取超时，返回 nil";
+const std::string kNoURL = "❌ 获取 Bing 图片 URL 失败";
 const std::string kUnchanged = "ℹ️ 唤醒后图未变，无需刷新";
 const std::string kNewOnWake = "✅ 唤醒后检测到新图，开始更新";
 
@@ -42,111 +44,88 @@ protected:
     AppDelegate delegate{sim.platform};
 };
 
-TEST_F(ChecksTest, ARefreshInstallsOffTheMainThreadAndPrintsNothingOfItsOwn) {
+// A refresh installs what it finds off the main thread, with no line of its own, and the current
+// image again when asked; a late find fails first, then installs. A check that finds nothing
+// keeps the current image.
+TEST_F(ChecksTest, ARefreshInstallsWhatItFindsEvenLateAndAFailedCheckKeepsTheImage) {
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(10));
+    EXPECT_EQ(sim.log.lines(), (std::vector{kTimedOut, kNoURL}));
+    EXPECT_FALSE(delegate.currentImageURL.has_value());
+
     sim.http.script(marketURL("fr-FR"),
                     {Seconds(0.2), answerWithURL("/th?id=OHR.Today_1920x1080.jpg&pid=hp")});
     delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(10));
-
+    sim.loop.runUntil(Seconds(20));
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
     ASSERT_EQ(sim.http.downloads().size(), 1u);
     EXPECT_EQ(sim.http.downloads()[0].url, kImage);
-    // Started by the result handler on the main thread; installed on the download queue.
     EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
     EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
-    EXPECT_EQ(sim.log.lines(),
-              (std::vector<std::string>{"✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage,
-                                        "✅ 壁纸设置成功：" + sim.desktop.pictures[0].string()}));
+    const std::string found = "✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage;
+    const std::string set = "✅ 壁纸设置成功：" + sim.desktop.pictures[0].string();
+    EXPECT_EQ(linesAfter(2), (std::vector{found, set}));
 
-    // A refresh of the current image downloads and sets it again.
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(20));
-    EXPECT_EQ(sim.http.downloads().size(), 2u);
-    EXPECT_EQ(sim.desktop.pictures, std::vector(2, sim.desktop.pictures[0]));
-}
-
-TEST_F(ChecksTest, ALateAnswerFailsFirstThenInstallsFromTheMainQueue) {
     sim.http.script(marketURL("fr-FR"), today(6.0));
     delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(5.5));
-    EXPECT_FALSE(delegate.currentImageURL.has_value());
-    sim.loop.runUntil(Seconds(20));
+    sim.loop.runUntil(Seconds(25.5));
+    EXPECT_EQ(linesAfter(4), (std::vector{kTimedOut, kNoURL}));
+    sim.loop.runUntil(Seconds(40));
+    EXPECT_EQ(linesAfter(6), (std::vector{found, set}));
+    ASSERT_EQ(sim.http.downloads().size(), 2u);
+    EXPECT_EQ(sim.http.downloads()[1].queue, Queue::Main);
 
-    const auto lines = sim.log.lines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(std::vector(lines.begin(), lines.begin() + 3),
-              (std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil", "❌ 获取 Bing 图片 URL 失败",
-                                        "✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage}));
-    EXPECT_TRUE(lines[3].starts_with("✅ 壁纸设置成功："));
-    ASSERT_EQ(sim.http.downloads().size(), 1u);
-    EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
-}
-
-TEST_F(ChecksTest, ChecksThatFindNothingPrintOneLineAndKeepTheCurrentImage) {
-    delegate.currentImageURL = Url::parse(kImage);
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(10));
+    sim.http.script(marketURL("fr-FR"), std::vector<ScriptedAnswer>{});
     delegate.tryFetchAfterWake();
-    sim.loop.runUntil(Seconds(20));
-    EXPECT_EQ(sim.log.lines(),
-              (std::vector<std::string>{"❌ 所有区域抓取超时，返回 nil", "❌ 获取 Bing 图片 URL 失败",
-                                        kWake, "❌ 所有区域抓取超时，返回 nil", "❌ 唤醒后无新图"}));
+    sim.loop.runUntil(Seconds(50));
+    EXPECT_EQ(linesAfter(8), (std::vector<std::string>{kWake, kTimedOut, "❌ 唤醒后无新图"}));
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
-    EXPECT_TRUE(sim.http.downloads().empty());
+    EXPECT_EQ(sim.http.downloads().size(), 2u);
 }
 
-TEST_F(ChecksTest, TheLaunchCheckAnnouncesBothChecksBeforeAnyResult) {
-    sim.http.script(marketURL("zh-CN"), today(0));
+// The launch check announces both its checks and arms the hourly timer before any result; its
+// two lookups race, and the wake check installs only what the refresh has not yet taken.
+// Activations in quick succession each look up and restart no timer.
+TEST_F(ChecksTest, TheLaunchsChecksRaceAndActivationsRestartNoTimer) {
+    sim.http.script(marketURL("zh-CN"), today(0.2));
     delegate.runLaunchCheck();
     EXPECT_EQ(sim.log.lines(), (std::vector<std::string>{"🕔 启动后静默补偿检查开始", kWake}));
     EXPECT_EQ(sim.http.requests().size(), 16u);
-    ASSERT_TRUE(delegate.timer);
+    const auto hourly = delegate.timer;
+    ASSERT_TRUE(hourly);
     EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), 3600.0);
     EXPECT_TRUE(sim.loop.scheduledTimers().back().repeats);
+    sim.loop.runUntil(Seconds(10));
+    const std::string found = "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage;
+    EXPECT_EQ(linesAfter(2),
+              (std::vector<std::string>{found, found, kUnchanged,
+                                        "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string()}));
+
+    const std::string kImageB = "https://www.bing.com/th?id=OHR.B_1920x1080.jpg";
+    sim.http.script(kImageB, {Seconds(0.5), jpegBytes(64, 36, 1)});
+    sim.http.script(marketURL("zh-CN"), today(0.3, kImageB));
+    for (int i = 0; i < 3; ++i) {
+        delegate.tryFetchAfterWake();
+        sim.loop.runFor(Seconds(0.1));
+    }
+    sim.loop.runUntil(Seconds(20));
+    EXPECT_EQ(sim.http.requests().size(), 16u + 1u + 24u + 1u);
+    EXPECT_EQ(sim.log.count(kNewOnWake), 1);
+    EXPECT_EQ(sim.log.count(kUnchanged), 3);
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(delegate.timer, hourly);
+    EXPECT_TRUE(hourly->isValid());
+    EXPECT_EQ(sim.loop.scheduledTimers().size(), 1u);
 }
 
-// The launch's refresh and wake checks race: whichever result comes first decides whether the
-// wake check finds something new.
-TEST_F(ChecksTest, TheLaunchsWakeCheckInstallsOnlyWhatTheRefreshHasNotYetTaken) {
-    sim.http.script(marketURL("zh-CN"), today(0.2));
-    delegate.runLaunchCheck();
-    sim.loop.runUntil(Seconds(10));
-    EXPECT_EQ(linesAfter(2),
-              (std::vector<std::string>{"✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage,
-                                        "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage, kUnchanged,
-                                        "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string()}));
-    EXPECT_EQ(sim.http.downloads().size(), 1u);
-
-    // The refresh lookup's answer (the first request) is slower than the wake lookup's.
-    SimPlatform sim;
-    AppDelegate delegate(sim.platform);
-    sim.http.script(kImage, kPicture);
+// When the wake check's lookup answers first, the refresh's find, the same, still installs.
+TEST_F(ChecksTest, TheLaunchsRefreshInstallsAgainWhatTheWakeCheckTook) {
     sim.http.script(marketURL("zh-CN"), std::vector{today(2.0), today(1.0)});
     delegate.runLaunchCheck();
     sim.loop.runUntil(Seconds(10));
     EXPECT_EQ(sim.log.lines().at(3), kNewOnWake);
     EXPECT_EQ(sim.http.downloads().size(), 2u);
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
-}
-
-TEST_F(ChecksTest, ActivationsInQuickSuccessionEachLookUpAndRestartNoTimer) {
-    sim.http.script(marketURL("en-US"), today(0.3));
-    delegate.startHourlyTimer();
-    const auto hourly = delegate.timer;
-    for (int i = 0; i < 3; ++i) {
-        delegate.tryFetchAfterWake();
-        sim.loop.runFor(Seconds(0.1));
-    }
-    sim.loop.runUntil(Seconds(20));
-
-    EXPECT_EQ(sim.http.requests().size(), 24u + 1u);
-    EXPECT_EQ(sim.log.count(kWake), 3);
-    EXPECT_EQ(sim.log.count(kNewOnWake), 1);
-    EXPECT_EQ(sim.log.count(kUnchanged), 2);
-    EXPECT_EQ(sim.desktop.pictures.size(), 1u);
-    EXPECT_EQ(delegate.timer, hourly);
-    EXPECT_TRUE(hourly->isValid());
-    EXPECT_EQ(sim.loop.scheduledTimers().size(), 1u);
 }
 
 // The wake check compares the exact text, and an address whose install failed is no picture on
@@ -192,20 +171,28 @@ TEST_F(ChecksTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {
 
 // ---- The hourly and next-day timers
 
-TEST_F(ChecksTest, TheHourlyCheckComesOnTheHourAndStaysWhileItFindsNothing) {
+// The hourly check comes on the hour and stays while it finds nothing or its install fails: the
+// day's hand-over waits for a picture on the desktop.
+TEST_F(ChecksTest, TheHourlyCheckStaysUntilAPictureIsOnTheDesktop) {
     delegate.startHourlyTimer();
     const auto hourly = delegate.timer;
     sim.loop.runUntil(Seconds(3599.999));
     EXPECT_TRUE(sim.log.lines().empty() && sim.http.requests().empty());
     sim.loop.runUntil(Seconds(3600 + 10));
-    EXPECT_EQ(sim.log.lines(),
-              (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图",
-                                        "❌ 所有区域抓取超时，返回 nil", "❌ 无法获取 Bing 图片"}));
+    EXPECT_EQ(sim.log.lines(), (std::vector<std::string>{"🔁 每小时检查 Bing 是否有新图", kTimedOut,
+                                                         "❌ 无法获取 Bing 图片"}));
     EXPECT_EQ(sim.http.requests().size(), 8u);
+
+    sim.http.script(marketURL("en-GB"), today(0));
+    sim.http.script(kImage, std::vector{kClosed, kPicture});
+    sim.loop.runUntil(Seconds(7201));
+    EXPECT_EQ(sim.log.lines().back(), "❌ 图片下载失败：closed");
     EXPECT_EQ(delegate.timer, hourly);
     EXPECT_TRUE(hourly->isValid());
-    sim.loop.runUntil(Seconds(7200));
-    EXPECT_EQ(sim.log.lines().back(), "🔁 每小时检查 Bing 是否有新图");
+    sim.loop.runUntil(Seconds(10801));
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{7200, 10800}));
+    EXPECT_FALSE(hourly->isValid());
+    EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
 }
 
 TEST_F(ChecksTest, ANewImageHandsOverToTheTimerOneSecondPastMidnightUtc) {
@@ -243,7 +230,7 @@ TEST_F(ChecksTest, ANewImageHandsOverToTheTimerOneSecondPastMidnightUtc) {
     EXPECT_EQ(sim.loop.armedTimers(), 1);
 }
 
-TEST_F(ChecksTest, TheNextDayIntervalIsCountedInUtcWhateverTheLocalZone) {
+TEST(NextDayTest, TheIntervalIsCountedInUtcWhateverTheLocalZone) {
     const std::vector<std::pair<Date, double>> cases = {
         {utc(2026, 12, 6, 0, 0, 0), 86401},   // exactly midnight: the next one
         {utc(2027, 3, 14, 6, 30, 0), 63001},  // New York changes to summer time that day
@@ -286,24 +273,6 @@ TEST_F(ChecksTest, ARepeatedAddressIsIgnoredAndALateDifferentOneInstallsAgain) {
     EXPECT_EQ(sim.log.count("✅ 成功拉取并设置新壁纸"), 2);
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImageB);
     EXPECT_EQ(sim.http.downloads().size(), 2u);
-}
-
-// The day's hand-over waits for a picture on the desktop: after a failed install the next tick
-// tries again rather than the first one after midnight.
-TEST_F(ChecksTest, AnInstallThatFailsIsTriedAgainAtTheNextTick) {
-    sim.http.script(marketURL("en-GB"), today(0));
-    sim.http.script(kImage, std::vector{kClosed, kPicture});
-    delegate.startHourlyTimer();
-    const auto hourly = delegate.timer;
-    sim.loop.runUntil(Seconds(3601));
-    EXPECT_EQ(sim.log.lines().back(), "❌ 图片下载失败：closed");
-    EXPECT_EQ(delegate.timer, hourly);
-    EXPECT_TRUE(hourly->isValid());
-
-    sim.loop.runUntil(Seconds(7201));
-    EXPECT_EQ(downloadTimes(), (std::vector<double>{3600, 7200}));
-    EXPECT_FALSE(hourly->isValid());
-    EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
 }
 
 }  // namespace
