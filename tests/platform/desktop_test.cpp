@@ -1,5 +1,5 @@
 // Which back end each session gets; the back ends that run a desktop's own tool, against
-// stand-in tools alone on PATH that record the arguments they get (tests/desktops/check-desktops
+// stand-in tools alone on PATH that record the arguments they get (tools/desktops/check-desktops
 // runs the real ones); and GNOME, Cinnamon and MATE against their real background schemas, with
 // GLib's keyfile back end in a temporary folder, read back with the gsettings tool.
 #include <gtest/gtest.h>
