@@ -25,24 +25,34 @@ namespace {
 
 constexpr int kCallTimeoutMs = 10'000;
 
-QDBusConnection sessionBus(std::string_view desktop) {
+// Whom a back end talks to: the desktop its failures name, and the service they blame (their
+// detail).
+struct Peer {
+    std::string_view desktop;
+    std::string_view service;
+};
+
+[[noreturn]] void fail(const Peer& peer, std::string message) {
+    failDesktop(peer.desktop, std::move(message), Cause::DesktopToolFailed,
+                std::string(peer.service));
+}
+
+QDBusConnection sessionBus(const Peer& peer) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        failDesktop(desktop, "no D-Bus session bus: " + bus.lastError().message().toStdString());
+        fail(peer, "no D-Bus session bus: " + bus.lastError().message().toStdString());
     return bus;
 }
 
-[[noreturn]] void failCall(std::string_view desktop, const QString& method,
-                           const QDBusMessage& reply) {
-    failDesktop(desktop, method.toStdString() + " failed: " + reply.errorName().toStdString() +
-                             ": " + reply.errorMessage().toStdString());
+[[noreturn]] void failCall(const Peer& peer, const QString& method, const QDBusMessage& reply) {
+    fail(peer, method.toStdString() + " failed: " + reply.errorName().toStdString() + ": " +
+                   reply.errorMessage().toStdString());
 }
 
 // Calls a method and returns the reply's arguments; throws on a D-Bus error or no answer.
-QList<QVariant> call(std::string_view desktop, const QDBusConnection& bus,
-                     const QDBusMessage& message) {
+QList<QVariant> call(const Peer& peer, const QDBusConnection& bus, const QDBusMessage& message) {
     const QDBusMessage reply = bus.call(message, QDBus::Block, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) failCall(desktop, message.member(), reply);
+    if (reply.type() != QDBusMessage::ReplyMessage) failCall(peer, message.member(), reply);
     return reply.arguments();
 }
 
@@ -71,7 +81,7 @@ QString javaScriptString(const QString& text) {
 // ---- KDE Plasma
 
 void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    constexpr std::string_view desktop = "KDE Plasma";
+    constexpr Peer plasma{"KDE Plasma", "plasmashell"};
     // Every desktop (one per screen, and per activity) gets the image plug-in and the picture;
     // one left on another plug-in, such as a slide show, would not show it.
     const QString script = QStringLiteral(
@@ -89,7 +99,7 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
         QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
         QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
     message << script;
-    call(desktop, sessionBus(desktop), message);
+    call(plasma, sessionBus(plasma), message);
 }
 
 // ---- XFCE
@@ -97,18 +107,18 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
 // xfconfd over D-Bus rather than xfconf-query: one round trip lists every monitor's properties,
 // values keep their types without string parsing, and errors come back with their names.
 void XfconfBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
-    constexpr std::string_view desktop = "XFCE";
+    constexpr Peer xfconf{"XFCE", "xfconfd"};
     const QString service = QStringLiteral("org.xfce.Xfconf");
     const QString path = QStringLiteral("/org/xfce/Xfconf");
     const QString interface = QStringLiteral("org.xfce.Xfconf");
     const QString channel = QStringLiteral("xfce4-desktop");
-    const QDBusConnection bus = sessionBus(desktop);
+    const QDBusConnection bus = sessionBus(xfconf);
 
     auto set = [&](const QString& property, const QVariant& value) {
         QDBusMessage message =
             QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("SetProperty"));
         message << channel << property << QVariant::fromValue(QDBusVariant(value));
-        call(desktop, bus, message);
+        call(xfconf, bus, message);
     };
 
     QDBusMessage list = QDBusMessage::createMethodCall(service, path, interface,
@@ -124,7 +134,7 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
             if (lastImage.match(it.key()).hasMatch()) images << it.key();
     } else if (!reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error."))) {
         // xfconfd answers an empty or missing channel with one of its own errors.
-        failCall(desktop, list.member(), reply);
+        failCall(xfconf, list.member(), reply);
     }
 
     const QString file = QFile::decodeName(picture.c_str());
@@ -175,16 +185,17 @@ PortalBackground::PortalBackground(std::chrono::milliseconds answerLimit)
     : answerLimit_(answerLimit) {}
 
 void PortalBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    constexpr std::string_view desktop = "desktop portal";
+    constexpr Peer portal{"desktop portal", "xdg-desktop-portal"};
     const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
     const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-    QDBusConnection bus = sessionBus(desktop);
+    QDBusConnection bus = sessionBus(portal);
 
     // The sandbox may not see the path the file has outside, so the portal gets the open file.
     QFile file(QFile::decodeName(picture.c_str()));
     if (!file.open(QIODevice::ReadOnly))
-        failDesktop(desktop,
-                    "cannot open " + picture.string() + ": " + file.errorString().toStdString());
+        failDesktop(portal.desktop,
+                    "cannot open " + picture.string() + ": " + file.errorString().toStdString(),
+                    Cause::FileError, {});
 
     // Listen on the request's path before asking, so that a quick answer is not missed: the
     // portal builds the path from our bus name and the token we choose.
@@ -232,7 +243,7 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
                               {QStringLiteral("show-preview"), false},
                               {QStringLiteral("set-on"), QStringLiteral("background")}};
     message << QString() << QVariant::fromValue(QDBusUnixFileDescriptor(file.handle())) << options;
-    const QList<QVariant> arguments = call(desktop, bus, message);
+    const QList<QVariant> arguments = call(portal, bus, message);
     const QString handle = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
     // Portals older than handle_token choose the path themselves.
     if (!handle.isEmpty() && handle != requestPath) subscription.listen(handle);
@@ -241,15 +252,15 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
         // Take back the question (a first-use dialog may still be asking the user).
         bus.asyncCall(QDBusMessage::createMethodCall(service, subscription.path, requestInterface,
                                                      QStringLiteral("Close")));
-        failDesktop(desktop, "the wallpaper portal gave no answer within " +
-                                 (answerLimit_.count() % 1000 == 0
-                                      ? std::to_string(answerLimit_.count() / 1000) + " s"
-                                      : std::to_string(answerLimit_.count()) + " ms"));
+        fail(portal, "the wallpaper portal gave no answer within " +
+                         (answerLimit_.count() % 1000 == 0
+                              ? std::to_string(answerLimit_.count() / 1000) + " s"
+                              : std::to_string(answerLimit_.count()) + " ms"));
     }
-    if (*response == 1) failDesktop(desktop, "the wallpaper request was cancelled");
+    if (*response == 1) fail(portal, "the wallpaper request was cancelled");
     if (*response != 0)
-        failDesktop(desktop, "the wallpaper portal could not set the picture (response " +
-                                 std::to_string(*response) + ")");
+        fail(portal, "the wallpaper portal could not set the picture (response " +
+                         std::to_string(*response) + ")");
 }
 
 }  // namespace daylume
