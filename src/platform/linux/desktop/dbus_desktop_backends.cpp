@@ -154,10 +154,11 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
 
 namespace {
 
-// Receives the portal's Response signal for one request, on a thread of its own: waiting must
-// not run the install thread's other events, or the next install would come into the back end
-// while this one still holds it.
-class PortalRequest : public QObject {
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// Receives the portal's Response signal for one request.
+class PortalResponse : public QObject {
     Q_OBJECT
 public:
     std::optional<uint> wait(std::chrono::milliseconds limit) {
@@ -179,6 +180,50 @@ private:
     std::optional<uint> response_;
 };
 
+// Listens for the answer to one request, on a thread of its own: waiting must not run the install
+// thread's other events, or the next install would come into the back end while this one still
+// holds it. Stops listening when the call is over, however it ends.
+class PortalListener {
+public:
+    PortalListener(QDBusConnection bus, const QString& path) : bus_(std::move(bus)) {
+        response_.moveToThread(&thread_);
+        thread_.start();
+        follow(path);
+    }
+    ~PortalListener() {
+        listen(false);
+        thread_.quit();
+        thread_.wait();
+    }
+    PortalListener(const PortalListener&) = delete;
+    PortalListener& operator=(const PortalListener&) = delete;
+
+    // The request's object, where its Response comes from.
+    const QString& path() const { return path_; }
+    void follow(const QString& path) {
+        if (path == path_) return;
+        if (!path_.isEmpty()) listen(false);
+        path_ = path;
+        listen(true);
+    }
+    std::optional<uint> wait(std::chrono::milliseconds limit) { return response_.wait(limit); }
+
+private:
+    void listen(bool on) {
+        if (on)
+            bus_.connect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"),
+                         &response_, SLOT(receive(uint, QVariantMap)));
+        else
+            bus_.disconnect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"),
+                            &response_, SLOT(receive(uint, QVariantMap)));
+    }
+
+    QDBusConnection bus_;
+    QString path_;
+    QThread thread_;
+    PortalResponse response_;  // lives on thread_
+};
+
 }  // namespace
 
 PortalBackground::PortalBackground(std::chrono::milliseconds answerLimit)
@@ -186,8 +231,6 @@ PortalBackground::PortalBackground(std::chrono::milliseconds answerLimit)
 
 void PortalBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
     constexpr Peer portal{"desktop portal", "xdg-desktop-portal"};
-    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
-    const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
     QDBusConnection bus = sessionBus(portal);
 
     // The sandbox may not see the path the file has outside, so the portal gets the open file.
@@ -202,42 +245,11 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
     const QString token = QStringLiteral("daylume%1").arg(QRandomGenerator::global()->generate());
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString requestPath =
-        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-    QThread listener;
-    PortalRequest request;
-    request.moveToThread(&listener);
-    listener.start();
-    struct StopListener {
-        QThread& thread;
-        ~StopListener() {
-            thread.quit();
-            thread.wait();
-        }
-    } stopListener{listener};
-    // Follows the request's path and stops listening when the call is over, however it ends.
-    struct Subscription {
-        QDBusConnection& bus;
-        const QString& service;
-        const QString& interface;
-        PortalRequest& receiver;
-        QString path;
-        void listen(const QString& to) {
-            if (!path.isEmpty()) unlisten();
-            path = to;
-            bus.connect(service, path, interface, QStringLiteral("Response"), &receiver,
-                        SLOT(receive(uint, QVariantMap)));
-        }
-        void unlisten() {
-            bus.disconnect(service, path, interface, QStringLiteral("Response"), &receiver,
-                           SLOT(receive(uint, QVariantMap)));
-        }
-        ~Subscription() { unlisten(); }
-    } subscription{bus, service, requestInterface, request, {}};
-    subscription.listen(requestPath);
+    PortalListener listener(
+        bus, QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
 
     QDBusMessage message = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/portal/desktop"),
+        kPortalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("show-preview"), false},
@@ -246,12 +258,12 @@ void PortalBackground::setPicture(const std::filesystem::path& picture, const Sc
     const QList<QVariant> arguments = call(portal, bus, message);
     const QString handle = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
     // Portals older than handle_token choose the path themselves.
-    if (!handle.isEmpty() && handle != requestPath) subscription.listen(handle);
-    const std::optional<uint> response = request.wait(answerLimit_);
+    if (!handle.isEmpty()) listener.follow(handle);
+    const std::optional<uint> response = listener.wait(answerLimit_);
     if (!response) {
         // Take back the question (a first-use dialog may still be asking the user).
-        bus.asyncCall(QDBusMessage::createMethodCall(service, subscription.path, requestInterface,
-                                                     QStringLiteral("Close")));
+        bus.asyncCall(QDBusMessage::createMethodCall(kPortalService, listener.path(),
+                                                     kRequestInterface, QStringLiteral("Close")));
         fail(portal, "the wallpaper portal gave no answer within " +
                          (answerLimit_.count() % 1000 == 0
                               ? std::to_string(answerLimit_.count() / 1000) + " s"
