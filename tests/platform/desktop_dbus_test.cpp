@@ -90,7 +90,7 @@ TEST(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImageOrNamesTheE
 
 // ---- Desktop portal
 
-TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
+TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureOneInstallAtATimeAndAnyFailureIsNamed) {
     TempDir temp;
     const fs::path picture = temp.path() / "daylume-1.jpg";
     const std::string bytes = jpegBytes();
@@ -108,7 +108,19 @@ TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     {
         DBusMock portal(name, path, "portal.py", R"({"response": 0})");
         ASSERT_TRUE(portal.ready());
-        backend.setPicture(picture, Screen{"DP-1"});
+        // Waiting for the answer on the install thread must not run that thread's next install
+        // inside this one: with the desktop held, it would wait for itself for ever.
+        SerialQueue queue;
+        std::atomic<int> inside = 0, most = 0, done = 0;
+        for (int i = 0; i < 2; ++i)
+            queue.async([&] {
+                most = std::max(most.load(), ++inside);
+                backend.setPicture(picture, Screen{"DP-1"});
+                --inside;
+                ++done;
+            });
+        EXPECT_TRUE(waitUntil([&] { return done == 2; }));
+        EXPECT_EQ(most, 1);
         const QList<QVariant> received = portal.mock("Received").arguments();
         EXPECT_EQ(received.value(0).toByteArray().toStdString(), bytes);
         const auto options = qdbus_cast<QVariantMap>(received.value(1));
@@ -125,28 +137,8 @@ TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     ASSERT_TRUE(silent.ready());
     EXPECT_EQ(failureOf(backend, picture, failed, "xdg-desktop-portal"),
               "desktop portal: the wallpaper portal gave no answer within 500 ms");
-}
-
-// Waiting for the portal's answer on the install thread must not run that thread's next install
-// inside this one: with the desktop held, it would wait for itself for ever.
-TEST(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
-    DBusMock portal("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                    "portal.py", R"({"response": 0})");
-    ASSERT_TRUE(portal.ready());
-    TempDir temp;
-    std::ofstream(temp.path() / "p.jpg") << jpegBytes();
-    PortalBackground backend;
-    SerialQueue queue;
-    std::atomic<int> inside = 0, most = 0, done = 0;
-    for (int i = 0; i < 2; ++i)
-        queue.async([&] {
-            most = std::max(most.load(), ++inside);
-            backend.setPicture(temp.path() / "p.jpg", Screen{});
-            --inside;
-            ++done;
-        });
-    EXPECT_TRUE(waitUntil([&] { return done == 2; }));
-    EXPECT_EQ(most, 1);
+    // The question is taken back: a first-use dialog may still be asking the user.
+    EXPECT_TRUE(waitUntil([&] { return silent.calls("Close").size() == 1; }));
 }
 
 // ---- XFCE
