@@ -36,7 +36,7 @@ test: build
 # a lot, so it is not part of `make test`. Needs root.
 check-desktops: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target daylume
-	tests/desktops/check-desktops $(BUILD_DIR)/daylume
+	tools/desktops/check-desktops $(BUILD_DIR)/daylume
 
 bench: build
 	./$(BUILD_DIR)/bench/bench-lookup

@@ -19,22 +19,16 @@
 #include "support/sim_platform.h"
 
 namespace daylume::test {
-namespace {
 
 namespace fs = std::filesystem;
+std::string failureOf(DesktopBackend& backend, const fs::path& picture, Cause cause,
+                      const std::string& detail);  // desktop_test.cpp
+
+namespace {
 
 bool waitForName(const QString& name, bool owned) {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     return waitUntil([&] { return bus->isServiceRegistered(name).value() == owned; });
-}
-
-std::string failureOf(DesktopBackend& backend, const fs::path& picture) {
-    try {
-        backend.setPicture(picture, Screen{"DP-1"});
-    } catch (const Failure& failure) {
-        return failure.error().message;
-    }
-    return "no failure";
 }
 
 // ---- KDE Plasma
@@ -73,9 +67,6 @@ std::string everyDesktopShows(const std::string& uri) {
 
 TEST(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImageOrNamesTheError) {
     PlasmaBackground backend;
-    EXPECT_TRUE(failureOf(backend, "/p/a.jpg")
-                    .starts_with("KDE Plasma: evaluateScript failed: "
-                                 "org.freedesktop.DBus.Error.ServiceUnknown: "));
     {
         DBusMock plasma("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py");
         ASSERT_TRUE(plasma.ready());
@@ -92,23 +83,24 @@ TEST(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImageOrNamesTheE
     }
     DBusMock locked("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py", R"({"locked": true})");
     ASSERT_TRUE(locked.ready());
-    EXPECT_EQ(failureOf(backend, "/p/a.jpg"),
+    EXPECT_EQ(failureOf(backend, "/p/a.jpg", Cause::DesktopToolFailed, "plasmashell"),
               "KDE Plasma: evaluateScript failed: org.freedesktop.DBus.Error.Failed: Widgets are "
               "locked");
 }
 
 // ---- Desktop portal
 
-TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
+TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureOneInstallAtATimeAndAnyFailureIsNamed) {
     TempDir temp;
     const fs::path picture = temp.path() / "daylume-1.jpg";
     const std::string bytes = jpegBytes();
     std::ofstream(picture, std::ios::binary) << bytes;
     PortalBackground backend(std::chrono::milliseconds(500));
-    EXPECT_TRUE(failureOf(backend, temp.path() / "gone.jpg")
+    EXPECT_TRUE(failureOf(backend, temp.path() / "gone.jpg", Cause::FileError, "")
                     .starts_with("desktop portal: cannot open " +
                                  (temp.path() / "gone.jpg").string() + ": "));
-    EXPECT_TRUE(failureOf(backend, picture)
+    const Cause failed = Cause::DesktopToolFailed;
+    EXPECT_TRUE(failureOf(backend, picture, failed, "xdg-desktop-portal")
                     .starts_with("desktop portal: SetWallpaperFile failed: "
                                  "org.freedesktop.DBus.Error.ServiceUnknown: "));
 
@@ -116,7 +108,19 @@ TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     {
         DBusMock portal(name, path, "portal.py", R"({"response": 0})");
         ASSERT_TRUE(portal.ready());
-        backend.setPicture(picture, Screen{"DP-1"});
+        // Waiting for the answer on the install thread must not run that thread's next install
+        // inside this one: with the desktop held, it would wait for itself for ever.
+        SerialQueue queue;
+        std::atomic<int> inside = 0, most = 0, done = 0;
+        for (int i = 0; i < 2; ++i)
+            queue.async([&] {
+                most = std::max(most.load(), ++inside);
+                backend.setPicture(picture, Screen{"DP-1"});
+                --inside;
+                ++done;
+            });
+        EXPECT_TRUE(waitUntil([&] { return done == 2; }));
+        EXPECT_EQ(most, 1);
         const QList<QVariant> received = portal.mock("Received").arguments();
         EXPECT_EQ(received.value(0).toByteArray().toStdString(), bytes);
         const auto options = qdbus_cast<QVariantMap>(received.value(1));
@@ -126,35 +130,15 @@ TEST(DesktopBusTest, ThePortalIsHandedTheOpenPictureAndAnyFailureIsNamed) {
     {
         DBusMock cancel(name, path, "portal.py", R"({"response": 1})");
         ASSERT_TRUE(cancel.ready());
-        EXPECT_EQ(failureOf(backend, picture),
+        EXPECT_EQ(failureOf(backend, picture, failed, "xdg-desktop-portal"),
                   "desktop portal: the wallpaper request was cancelled");
     }
     DBusMock silent(name, path, "portal.py");
     ASSERT_TRUE(silent.ready());
-    EXPECT_EQ(failureOf(backend, picture),
+    EXPECT_EQ(failureOf(backend, picture, failed, "xdg-desktop-portal"),
               "desktop portal: the wallpaper portal gave no answer within 500 ms");
-}
-
-// Waiting for the portal's answer on the install thread must not run that thread's next install
-// inside this one: with the desktop held, it would wait for itself for ever.
-TEST(DesktopBusTest, WaitingForThePortalLetsNoOtherInstallIn) {
-    DBusMock portal("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                    "portal.py", R"({"response": 0})");
-    ASSERT_TRUE(portal.ready());
-    TempDir temp;
-    std::ofstream(temp.path() / "p.jpg") << jpegBytes();
-    PortalBackground backend;
-    SerialQueue queue;
-    std::atomic<int> inside = 0, most = 0, done = 0;
-    for (int i = 0; i < 2; ++i)
-        queue.async([&] {
-            most = std::max(most.load(), ++inside);
-            backend.setPicture(temp.path() / "p.jpg", Screen{});
-            --inside;
-            ++done;
-        });
-    EXPECT_TRUE(waitUntil([&] { return done == 2; }));
-    EXPECT_EQ(most, 1);
+    // The question is taken back: a first-use dialog may still be asking the user.
+    EXPECT_TRUE(waitUntil([&] { return silent.calls("Close").size() == 1; }));
 }
 
 // ---- XFCE

@@ -1,5 +1,5 @@
 // Which back end each session gets; the back ends that run a desktop's own tool, against
-// stand-in tools alone on PATH that record the arguments they get (tests/desktops/check-desktops
+// stand-in tools alone on PATH that record the arguments they get (tools/desktops/check-desktops
 // runs the real ones); and GNOME, Cinnamon and MATE against their real background schemas, with
 // GLib's keyfile back end in a temporary folder, read back with the gsettings tool.
 #include <gtest/gtest.h>
@@ -15,9 +15,26 @@
 #include "support/sim_platform.h"
 
 namespace daylume::test {
-namespace {
 
 namespace fs = std::filesystem;
+
+// The message setting the picture fails with; the log's domain and code are always Desktop 1,
+// and the cause and detail must be the ones given.
+std::string failureOf(DesktopBackend& backend, const fs::path& picture, Cause cause,
+                      const std::string& detail) {
+    try {
+        backend.setPicture(picture, Screen{"DP-1"});
+    } catch (const Failure& failure) {
+        const Error& e = failure.error();
+        EXPECT_EQ(std::tuple(e.domain, e.code, e.cause, e.detail),
+                  std::tuple("Desktop", 1L, cause, detail))
+            << e.message;
+        return e.message;
+    }
+    return "no failure";
+}
+
+namespace {
 
 DesktopSession detect(std::map<std::string, std::string> variables) {
     return detectDesktopSession([&](const char* name) -> std::optional<std::string> {
@@ -81,15 +98,8 @@ protected:
     void set(DesktopSession session, const fs::path& picture, const std::string& screen) {
         makeDesktopBackend(session)->setPicture(picture, Screen{screen});
     }
-    static std::string failureOf(DesktopSession session) {
-        try {
-            makeDesktopBackend(session)->setPicture("/p/a.jpg", Screen{});
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.error().domain, "Desktop");
-            EXPECT_EQ(failure.error().code, 1);
-            return failure.error().message;
-        }
-        return "no failure";
+    static std::string failure(DesktopSession session, Cause cause, const std::string& detail) {
+        return failureOf(*makeDesktopBackend(session), "/p/a.jpg", cause, detail);
     }
 
 private:
@@ -123,15 +133,16 @@ TEST_F(DesktopToolTest, EachToolIsAskedForThePictureOnTheScreenOrEveryScreen) {
 }
 
 TEST_F(DesktopToolTest, AMissingToolIsNamedAndAFailingOneStopsWithItsErrorOutput) {
-    EXPECT_EQ(failureOf(DesktopSession::Sway), "sway: swaymsg is not installed");
-    EXPECT_EQ(failureOf(DesktopSession::Lxqt), "LXQt: pcmanfm-qt is not installed");
-    EXPECT_EQ(failureOf(DesktopSession::X11), "X11: neither feh nor xwallpaper is installed");
-    EXPECT_EQ(failureOf(DesktopSession::Unknown),
+    EXPECT_EQ(failure(DesktopSession::Sway, Cause::DesktopToolMissing, "swaymsg"),
+              "sway: swaymsg is not installed");
+    EXPECT_EQ(failure(DesktopSession::X11, Cause::DesktopToolMissing, "feh"),
+              "X11: neither feh nor xwallpaper is installed");
+    EXPECT_EQ(failure(DesktopSession::Unknown, Cause::NoDesktop, "unknown desktop"),
               "unknown desktop: no supported way to set the desktop picture here");
 
     // hyprpaper not running: the picture is not preloaded, so it is not shown either.
     addTool("hyprctl", "echo \"Couldn't connect to hyprpaper socket\" >&2; exit 3");
-    EXPECT_EQ(failureOf(DesktopSession::Hyprland),
+    EXPECT_EQ(failure(DesktopSession::Hyprland, Cause::DesktopToolFailed, "hyprctl"),
               "Hyprland: hyprctl failed with exit status 3: Couldn't connect to hyprpaper socket");
     EXPECT_EQ(calls(), (std::vector<std::string>{"[hyprpaper][preload][/p/a.jpg]"}));
 }
@@ -163,14 +174,9 @@ TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
                         {"picture-uri", "picture-uri-dark"}, true)
         .setPicture("/tmp/p.jpg", Screen{});
     EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), "'file:///tmp/p.jpg'");
-    try {
-        GSettingsBackground("Cinnamon", "org.example.no.such.schema", {"picture-uri"}, true)
-            .setPicture("/tmp/p.jpg", Screen{});
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.error().message,
-                  "Cinnamon: GSettings schema org.example.no.such.schema is not installed");
-    }
+    GSettingsBackground missing("Cinnamon", "org.example.no.such", {"picture-uri"}, true);
+    EXPECT_EQ(failureOf(missing, "/tmp/p.jpg", Cause::DesktopToolMissing, "org.example.no.such"),
+              "Cinnamon: GSettings schema org.example.no.such is not installed");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 '''The desktop portal's Wallpaper interface: keeps the file it is handed (Received() gives it and
-the options back) and answers the request with "response" (0 done, 1 cancelled; none: never).'''
+the options back) and answers the request with "response" (0 done, 1 cancelled; none: never, and
+the request's Close() shows among the portal's own calls).'''
 import os
 
 import dbus
@@ -32,6 +33,9 @@ def SetWallpaperFile(self, parent_window, fd, options, sender):
             response.append(dbus.UInt32(self.response), dbus.Dictionary({}, signature='sv'))
             self.connection.send_message(response)
         GLib.timeout_add(50, answer)  # after the reply, as the real portal answers later
+    else:
+        self.AddObject(handle, 'org.freedesktop.portal.Request', {},
+                       [('Close', '', '', lambda _: self.call_log.append((0, 'Close', [])))])
     return handle
 
 

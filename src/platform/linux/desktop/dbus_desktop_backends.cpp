@@ -25,24 +25,34 @@ namespace {
 
 constexpr int kCallTimeoutMs = 10'000;
 
-QDBusConnection sessionBus(std::string_view desktop) {
+// Whom a back end talks to: the desktop its failures name, and the service they blame (their
+// detail).
+struct Peer {
+    std::string_view desktop;
+    std::string_view service;
+};
+
+[[noreturn]] void fail(const Peer& peer, std::string message) {
+    failDesktop(peer.desktop, std::move(message), Cause::DesktopToolFailed,
+                std::string(peer.service));
+}
+
+QDBusConnection sessionBus(const Peer& peer) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        failDesktop(desktop, "no D-Bus session bus: " + bus.lastError().message().toStdString());
+        fail(peer, "no D-Bus session bus: " + bus.lastError().message().toStdString());
     return bus;
 }
 
-[[noreturn]] void failCall(std::string_view desktop, const QString& method,
-                           const QDBusMessage& reply) {
-    failDesktop(desktop, method.toStdString() + " failed: " + reply.errorName().toStdString() +
-                             ": " + reply.errorMessage().toStdString());
+[[noreturn]] void failCall(const Peer& peer, const QString& method, const QDBusMessage& reply) {
+    fail(peer, method.toStdString() + " failed: " + reply.errorName().toStdString() + ": " +
+                   reply.errorMessage().toStdString());
 }
 
 // Calls a method and returns the reply's arguments; throws on a D-Bus error or no answer.
-QList<QVariant> call(std::string_view desktop, const QDBusConnection& bus,
-                     const QDBusMessage& message) {
+QList<QVariant> call(const Peer& peer, const QDBusConnection& bus, const QDBusMessage& message) {
     const QDBusMessage reply = bus.call(message, QDBus::Block, kCallTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) failCall(desktop, message.member(), reply);
+    if (reply.type() != QDBusMessage::ReplyMessage) failCall(peer, message.member(), reply);
     return reply.arguments();
 }
 
@@ -71,7 +81,7 @@ QString javaScriptString(const QString& text) {
 // ---- KDE Plasma
 
 void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    constexpr std::string_view desktop = "KDE Plasma";
+    constexpr Peer plasma{"KDE Plasma", "plasmashell"};
     // Every desktop (one per screen, and per activity) gets the image plug-in and the picture;
     // one left on another plug-in, such as a slide show, would not show it.
     const QString script = QStringLiteral(
@@ -89,7 +99,7 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
         QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
         QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
     message << script;
-    call(desktop, sessionBus(desktop), message);
+    call(plasma, sessionBus(plasma), message);
 }
 
 // ---- XFCE
@@ -97,18 +107,18 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
 // xfconfd over D-Bus rather than xfconf-query: one round trip lists every monitor's properties,
 // values keep their types without string parsing, and errors come back with their names.
 void XfconfBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
-    constexpr std::string_view desktop = "XFCE";
+    constexpr Peer xfconf{"XFCE", "xfconfd"};
     const QString service = QStringLiteral("org.xfce.Xfconf");
     const QString path = QStringLiteral("/org/xfce/Xfconf");
     const QString interface = QStringLiteral("org.xfce.Xfconf");
     const QString channel = QStringLiteral("xfce4-desktop");
-    const QDBusConnection bus = sessionBus(desktop);
+    const QDBusConnection bus = sessionBus(xfconf);
 
     auto set = [&](const QString& property, const QVariant& value) {
         QDBusMessage message =
             QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("SetProperty"));
         message << channel << property << QVariant::fromValue(QDBusVariant(value));
-        call(desktop, bus, message);
+        call(xfconf, bus, message);
     };
 
     QDBusMessage list = QDBusMessage::createMethodCall(service, path, interface,
@@ -124,7 +134,7 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
             if (lastImage.match(it.key()).hasMatch()) images << it.key();
     } else if (!reply.errorName().startsWith(QStringLiteral("org.xfce.Xfconf.Error."))) {
         // xfconfd answers an empty or missing channel with one of its own errors.
-        failCall(desktop, list.member(), reply);
+        failCall(xfconf, list.member(), reply);
     }
 
     const QString file = QFile::decodeName(picture.c_str());
@@ -144,10 +154,11 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
 
 namespace {
 
-// Receives the portal's Response signal for one request, on a thread of its own: waiting must
-// not run the install thread's other events, or the next install would come into the back end
-// while this one still holds it.
-class PortalRequest : public QObject {
+const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// Receives the portal's Response signal for one request.
+class PortalResponse : public QObject {
     Q_OBJECT
 public:
     std::optional<uint> wait(std::chrono::milliseconds limit) {
@@ -169,87 +180,99 @@ private:
     std::optional<uint> response_;
 };
 
+// Listens for the answer to one request, on a thread of its own: waiting must not run the install
+// thread's other events, or the next install would come into the back end while this one still
+// holds it. Stops listening when the call is over, however it ends.
+class PortalListener {
+public:
+    PortalListener(QDBusConnection bus, const QString& path) : bus_(std::move(bus)) {
+        response_.moveToThread(&thread_);
+        thread_.start();
+        follow(path);
+    }
+    ~PortalListener() {
+        listen(false);
+        thread_.quit();
+        thread_.wait();
+    }
+    PortalListener(const PortalListener&) = delete;
+    PortalListener& operator=(const PortalListener&) = delete;
+
+    // The request's object, where its Response comes from.
+    const QString& path() const { return path_; }
+    void follow(const QString& path) {
+        if (path == path_) return;
+        if (!path_.isEmpty()) listen(false);
+        path_ = path;
+        listen(true);
+    }
+    std::optional<uint> wait(std::chrono::milliseconds limit) { return response_.wait(limit); }
+
+private:
+    void listen(bool on) {
+        if (on)
+            bus_.connect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"),
+                         &response_, SLOT(receive(uint, QVariantMap)));
+        else
+            bus_.disconnect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"),
+                            &response_, SLOT(receive(uint, QVariantMap)));
+    }
+
+    QDBusConnection bus_;
+    QString path_;
+    QThread thread_;
+    PortalResponse response_;  // lives on thread_
+};
+
 }  // namespace
 
 PortalBackground::PortalBackground(std::chrono::milliseconds answerLimit)
     : answerLimit_(answerLimit) {}
 
 void PortalBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    constexpr std::string_view desktop = "desktop portal";
-    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
-    const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-    QDBusConnection bus = sessionBus(desktop);
+    constexpr Peer portal{"desktop portal", "xdg-desktop-portal"};
+    QDBusConnection bus = sessionBus(portal);
 
     // The sandbox may not see the path the file has outside, so the portal gets the open file.
     QFile file(QFile::decodeName(picture.c_str()));
     if (!file.open(QIODevice::ReadOnly))
-        failDesktop(desktop,
-                    "cannot open " + picture.string() + ": " + file.errorString().toStdString());
+        failDesktop(portal.desktop,
+                    "cannot open " + picture.string() + ": " + file.errorString().toStdString(),
+                    Cause::FileError, {});
 
     // Listen on the request's path before asking, so that a quick answer is not missed: the
     // portal builds the path from our bus name and the token we choose.
     const QString token = QStringLiteral("daylume%1").arg(QRandomGenerator::global()->generate());
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    const QString requestPath =
-        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-    QThread listener;
-    PortalRequest request;
-    request.moveToThread(&listener);
-    listener.start();
-    struct StopListener {
-        QThread& thread;
-        ~StopListener() {
-            thread.quit();
-            thread.wait();
-        }
-    } stopListener{listener};
-    // Follows the request's path and stops listening when the call is over, however it ends.
-    struct Subscription {
-        QDBusConnection& bus;
-        const QString& service;
-        const QString& interface;
-        PortalRequest& receiver;
-        QString path;
-        void listen(const QString& to) {
-            if (!path.isEmpty()) unlisten();
-            path = to;
-            bus.connect(service, path, interface, QStringLiteral("Response"), &receiver,
-                        SLOT(receive(uint, QVariantMap)));
-        }
-        void unlisten() {
-            bus.disconnect(service, path, interface, QStringLiteral("Response"), &receiver,
-                           SLOT(receive(uint, QVariantMap)));
-        }
-        ~Subscription() { unlisten(); }
-    } subscription{bus, service, requestInterface, request, {}};
-    subscription.listen(requestPath);
+    PortalListener listener(
+        bus, QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
 
     QDBusMessage message = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/freedesktop/portal/desktop"),
+        kPortalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Wallpaper"), QStringLiteral("SetWallpaperFile"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("show-preview"), false},
                               {QStringLiteral("set-on"), QStringLiteral("background")}};
     message << QString() << QVariant::fromValue(QDBusUnixFileDescriptor(file.handle())) << options;
-    const QList<QVariant> arguments = call(desktop, bus, message);
+    const QList<QVariant> arguments = call(portal, bus, message);
     const QString handle = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
     // Portals older than handle_token choose the path themselves.
-    if (!handle.isEmpty() && handle != requestPath) subscription.listen(handle);
-    const std::optional<uint> response = request.wait(answerLimit_);
+    if (!handle.isEmpty()) listener.follow(handle);
+    const std::optional<uint> response = listener.wait(answerLimit_);
     if (!response) {
         // Take back the question (a first-use dialog may still be asking the user).
-        bus.asyncCall(QDBusMessage::createMethodCall(service, subscription.path, requestInterface,
-                                                     QStringLiteral("Close")));
-        failDesktop(desktop, "the wallpaper portal gave no answer within " +
-                                 (answerLimit_.count() % 1000 == 0
-                                      ? std::to_string(answerLimit_.count() / 1000) + " s"
-                                      : std::to_string(answerLimit_.count()) + " ms"));
+        bus.asyncCall(QDBusMessage::createMethodCall(kPortalService, listener.path(),
+                                                     kRequestInterface, QStringLiteral("Close")));
+        fail(portal, "the wallpaper portal gave no answer within " +
+                         (answerLimit_.count() % 1000 == 0
+                              ? std::to_string(answerLimit_.count() / 1000) + " s"
+                              : std::to_string(answerLimit_.count()) + " ms"));
     }
-    if (*response == 1) failDesktop(desktop, "the wallpaper request was cancelled");
+    if (*response == 1) fail(portal, "the wallpaper request was cancelled");
     if (*response != 0)
-        failDesktop(desktop, "the wallpaper portal could not set the picture (response " +
-                                 std::to_string(*response) + ")");
+        fail(portal, "the wallpaper portal could not set the picture (response " +
+                         std::to_string(*response) + ")");
 }
 
 }  // namespace daylume

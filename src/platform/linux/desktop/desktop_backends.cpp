@@ -12,10 +12,6 @@ namespace {
 
 constexpr int kToolTimeoutMs = 10'000;
 
-[[noreturn]] void fail(std::string_view desktop, std::string message) {
-    failDesktop(desktop, std::move(message));
-}
-
 // Owns one GLib reference.
 template <typename T, void (*Unref)(T*)>
 struct GRef {
@@ -33,7 +29,8 @@ class UnsupportedDesktop final : public DesktopBackend {
 public:
     explicit UnsupportedDesktop(DesktopSession session) : session_(session) {}
     void setPicture(const std::filesystem::path&, const Screen&) override {
-        fail(displayName(session_), "no supported way to set the desktop picture here");
+        failDesktop(displayName(session_), "no supported way to set the desktop picture here",
+                    Cause::NoDesktop, std::string(displayName(session_)));
     }
 
 private:
@@ -75,8 +72,10 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
     return std::make_unique<UnsupportedDesktop>(session);
 }
 
-void failDesktop(std::string_view desktop, std::string message) {
-    throw Failure(Error{"Desktop", 1, std::string(desktop) + ": " + std::move(message)});
+void failDesktop(std::string_view desktop, std::string message, Cause cause, std::string detail) {
+    throw Failure(makeError(kDesktopErrorDomain, DesktopFailure::NotSet,
+                            std::string(desktop) + ": " + std::move(message), cause,
+                            std::move(detail)));
 }
 
 GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema,
@@ -87,13 +86,19 @@ GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema
       asUri_(asUri) {}
 
 void GSettingsBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    // Failures name the schema: a missing one is the desktop's package to install.
+    auto fail = [this](std::string message, Cause cause) {
+        failDesktop(desktop_, std::move(message), cause, schema_);
+    };
     // Opening a schema that is not installed aborts the process, so look it up first.
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     GRef<GSettingsSchema, g_settings_schema_unref> schema{
         source ? g_settings_schema_source_lookup(source, schema_.c_str(), TRUE) : nullptr};
-    if (!schema.p) fail(desktop_, "GSettings schema " + schema_ + " is not installed");
+    if (!schema.p)
+        fail("GSettings schema " + schema_ + " is not installed", Cause::DesktopToolMissing);
     if (!g_settings_schema_has_key(schema.p, keys_.front().c_str()))
-        fail(desktop_, "GSettings schema " + schema_ + " has no key " + keys_.front());
+        fail("GSettings schema " + schema_ + " has no key " + keys_.front(),
+             Cause::DesktopToolFailed);
 
     std::string value = picture.string();
     if (asUri_) {
@@ -102,7 +107,7 @@ void GSettingsBackground::setPicture(const std::filesystem::path& picture, const
         if (!uri) {
             std::string message = error->message;
             g_error_free(error);
-            fail(desktop_, message);
+            failDesktop(desktop_, message, Cause::FileError, {});
         }
         value = uri;
         g_free(uri);
@@ -111,7 +116,8 @@ void GSettingsBackground::setPicture(const std::filesystem::path& picture, const
     for (const std::string& key : keys_) {
         if (!g_settings_schema_has_key(schema.p, key.c_str())) continue;
         if (!g_settings_set_string(settings.p, key.c_str(), value.c_str()))
-            fail(desktop_, "GSettings key " + schema_ + " " + key + " is not writable");
+            fail("GSettings key " + schema_ + " " + key + " is not writable",
+                 Cause::DesktopToolFailed);
     }
     g_settings_sync();
 }
@@ -121,7 +127,8 @@ void X11RootBackground::setPicture(const std::filesystem::path& picture, const S
         return runDesktopTool("X11", "feh", {"--bg-fill", picture.string()});
     if (!QStandardPaths::findExecutable("xwallpaper").isEmpty())
         return runDesktopTool("X11", "xwallpaper", {"--zoom", picture.string()});
-    fail("X11", "neither feh nor xwallpaper is installed");
+    // feh is the one to suggest: the first choice, and packaged everywhere.
+    failDesktop("X11", "neither feh nor xwallpaper is installed", Cause::DesktopToolMissing, "feh");
 }
 
 void SwayBackground::setPicture(const std::filesystem::path& picture, const Screen& screen) {
@@ -149,24 +156,29 @@ void runDesktopTool(std::string_view desktop, const std::string& program,
                     const std::vector<std::string>& arguments) {
     QStringList args;
     for (const std::string& argument : arguments) args << QString::fromStdString(argument);
+    auto fail = [&](std::string message, Cause cause) {
+        failDesktop(desktop, std::move(message), cause, program);
+    };
     // QProcess's own message for a missing program is vague; name it.
     if (QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty())
-        fail(desktop, program + " is not installed");
+        fail(program + " is not installed", Cause::DesktopToolMissing);
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardOutputFile(QProcess::nullDevice());  // stdout is the log's
     process.start(QString::fromStdString(program), args);
     if (!process.waitForStarted(kToolTimeoutMs))
-        fail(desktop, program + " could not be started: " + process.errorString().toStdString());
+        fail(program + " could not be started: " + process.errorString().toStdString(),
+             Cause::DesktopToolFailed);
     if (!process.waitForFinished(kToolTimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
-        fail(desktop, program + " did not finish within 10 s");
+        fail(program + " did not finish within 10 s", Cause::DesktopToolFailed);
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString stderrText = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-        fail(desktop, program + " failed with exit status " + std::to_string(process.exitCode()) +
-                          (stderrText.isEmpty() ? "" : ": " + stderrText.toStdString()));
+        fail(program + " failed with exit status " + std::to_string(process.exitCode()) +
+                 (stderrText.isEmpty() ? "" : ": " + stderrText.toStdString()),
+             Cause::DesktopToolFailed);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/error.h"
 #include "platform/linux/desktop/desktop_session.h"
 
 namespace daylume {
@@ -81,12 +82,14 @@ public:
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
 };
 
-// Throws the Failure every back end reports: Desktop error 1, "<desktop>: <message>".
-[[noreturn]] void failDesktop(std::string_view desktop, std::string message);
+// Throws the Failure every back end reports: Desktop error NotSet, "<desktop>: <message>", with
+// the cause a person can act on and its detail (the program or service, or the desktop's name).
+[[noreturn]] void failDesktop(std::string_view desktop, std::string message, Cause cause,
+                              std::string detail);
 
 // Runs a desktop tool with an argument list (never a shell) and a time limit, so a hung tool
-// cannot hold up later installs. Throws Failure naming `desktop` when the tool is missing, fails
-// or runs too long.
+// cannot hold up later installs. Throws Failure naming `desktop` and the program when the tool is
+// missing, fails or runs too long.
 void runDesktopTool(std::string_view desktop, const std::string& program,
                     const std::vector<std::string>& arguments);
 
