@@ -181,7 +181,7 @@
     </message>
     <message>
         <source>cause_no_desktop</source>
-        <translation>Daylume cannot set the picture of this desktop (%1)</translation>
+        <translation>Daylume does not know how to set the picture of this desktop</translation>
     </message>
     <message>
         <source>cause_desktop_tool_missing</source>

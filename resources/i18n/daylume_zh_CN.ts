@@ -181,7 +181,7 @@
     </message>
     <message>
         <source>cause_no_desktop</source>
-        <translation>Daylume 无法设置此桌面（%1）的壁纸</translation>
+        <translation>Daylume 不知道如何设置此桌面的壁纸</translation>
     </message>
     <message>
         <source>cause_desktop_tool_missing</source>

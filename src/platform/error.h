@@ -25,7 +25,7 @@ enum class Cause {
     PictureIncomplete,
     PictureTooLarge,     // more pixels than a desktop can show
     FileError,           // the picture folder or a temporary file could not be written
-    NoDesktop,           // no desktop Daylume can set the picture of; detail: its name
+    NoDesktop,           // no desktop Daylume can set the picture of
     DesktopToolMissing,  // detail: the program
     DesktopToolFailed,   // detail: the program or service
     NoScreen,
