@@ -169,6 +169,14 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     delegate.refreshWallpaper();
     sim.loop.runFor(Seconds(60));
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nThe download failed at 08:01: closed");
+
+    // Launched again the same day, Daylume sets the kept copy: not a new picture to announce.
+    AppDelegate relaunched(sim.platform);
+    sim.http.script("https://www.bing.com/th?id=OHR.Boats.jpg", {Seconds(0.5), jpegBytes()});
+    relaunched.refreshWallpaper();
+    sim.loop.runFor(Seconds(60));
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(sim.application.notifications.size(), 1u);
 }
 
 }  // namespace

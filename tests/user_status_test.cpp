@@ -4,6 +4,7 @@
 
 namespace daylume::test {
 namespace {
+namespace fs = std::filesystem;
 
 class UserStatusTest : public ::testing::Test {
 protected:
@@ -18,9 +19,6 @@ protected:
     std::string activity() {
         status.show(nullptr);
         return sim.application.status.activity;
-    }
-    InstallOutcome installed(const std::string& name) {
-        return {.picture = sim.temp.path() / name, .onDesktop = true};
     }
 
     SimPlatform sim;
@@ -39,30 +37,40 @@ TEST_F(UserStatusTest, CheckingLastsUntilTheLastLookupAndInstallEnd) {
     status.installStarted();
     status.lookupEnded(true, noNetwork);
     EXPECT_EQ(activity(), "Checking");
-    status.installEnded({}, installed("a.jpg"));
+    status.installEnded({}, {.picture = sim.temp.path(), .onDesktop = true});
     EXPECT_EQ(activity(), "");
 }
 
-// A failure shows until its step works again; a desktop that cannot be set is notified once, a
-// new picture once however often it is set.
+// A failure shows until its step works again. A desktop that cannot be set is notified once for
+// each cause until a success; a picture once, when it first reaches the desktop.
 TEST_F(UserStatusTest, FailuresShowUntilASuccessAndEachIsNotifiedOnce) {
     status.lookupEnded(false, noNetwork);
     EXPECT_EQ(activity(), "Nothing found: no network");
     status.lookupEnded(false, std::nullopt);
     EXPECT_EQ(activity(), "");
 
-    const Error desktop{"Desktop", 1, "x", Cause::DesktopToolFailed, "gsettings"};
-    for (int i = 0; i < 2; ++i) status.installEnded({}, {.error = desktop});
+    const Error failed{"Desktop", 1, "x", Cause::DesktopToolFailed, "gsettings"};
+    const Error missing{"Desktop", 1, "x", Cause::DesktopToolMissing};
+    const fs::path a = sim.temp.path() / "a.jpg", b = sim.temp.path() / "b.jpg";
+    status.installEnded({}, {.picture = a, .newCopy = true, .error = failed});
+    status.installEnded({}, {.error = failed});
     EXPECT_EQ(activity(), "Not set: gsettings failed");
-    status.installEnded({}, {.picture = sim.temp.path() / "a.jpg"});  // no screen
+    status.installEnded({}, {.error = missing});
+    status.installEnded({}, {.picture = a});  // no screen
     EXPECT_EQ(activity(), "Not set: cause_no_screen");
-    for (const char* name : {"a.jpg", "a.jpg", "b.jpg"})
-        status.installEnded({.title = "Boats"}, installed(name));
+    for (const auto& [picture, newCopy] : {std::pair{a, false}, {a, false}, {b, true}})
+        status.installEnded({.title = "Boats"},
+                            {.picture = picture, .newCopy = newCopy, .onDesktop = true});
     EXPECT_EQ(activity(), "");
-    ASSERT_EQ(sim.application.notifications.size(), 3u);
-    EXPECT_EQ(sim.application.notifications[0].body, "gsettings failed");
-    EXPECT_EQ(sim.application.notifications[1].title, "Boats");
-    EXPECT_EQ(sim.application.notifications[2].image, sim.temp.path() / "b.jpg");
+    status.installEnded({}, {.error = failed});
+    const auto& told = sim.application.notifications;
+    ASSERT_EQ(told.size(), 5u);
+    EXPECT_EQ(told[0].body, "gsettings failed");
+    EXPECT_EQ(told[1].body, "cause_desktop_tool_missing");
+    EXPECT_EQ(told[2].title, "Boats");
+    EXPECT_EQ(told[2].image, a);
+    EXPECT_EQ(told[3].image, b);
+    EXPECT_EQ(told[4].body, "gsettings failed");
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ using LookupCompletion =
 
 // How a download and its install ended, for the main thread.
 struct InstallOutcome {
-    std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already
+    std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already,
+                                                   // also when a later step failed
+    bool newCopy = false;                          // it was stored by this install
     bool onDesktop = false;                        // and it is the desktop picture now
     std::optional<Error> error;                    // what failed, if anything did
     bool inDownload = false;                       // the error came before the picture did

@@ -102,31 +102,35 @@ InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optio
 InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
                                              const HttpResponse& response) {
     FileManager& files = platform.files;
+    InstallOutcome outcome;
     try {
         checkPicture(file, response);
         const fs::path folder = files.applicationSupportDirectory() / kImageFolderName;
         if (!files.fileExists(folder)) files.createDirectory(folder);
         // A picture already kept (the launch's second lookup, a refresh of the same day) is set
         // again, not stored again: three copies of today would push out the earlier days.
-        std::optional<fs::path> stored = keptCopyOf(files, folder, file);
-        if (!stored) {
-            stored = folder / ("daylume-" + newUuidString() + ".jpg");
-            files.copyItem(file, *stored);
-            prune(files, folder, *stored);
+        outcome.picture = keptCopyOf(files, folder, file);
+        if (!outcome.picture) {
+            const fs::path copy = folder / ("daylume-" + newUuidString() + ".jpg");
+            files.copyItem(file, copy);
+            outcome.picture = copy;
+            outcome.newCopy = true;
+            prune(files, folder, copy);
         }
 
         const std::optional<Screen> screen = platform.desktop.mainScreen();
         if (!screen) {
             platform.log.line("⚠️ 无法获取主屏幕，跳过设置壁纸");
-            return {.picture = stored};
+            return outcome;
         }
-        platform.desktop.setDesktopPicture(*stored, *screen);
-        platform.log.line("✅ 壁纸设置成功：" + stored->string());
-        return {.picture = stored, .onDesktop = true};
+        platform.desktop.setDesktopPicture(*outcome.picture, *screen);
+        platform.log.line("✅ 壁纸设置成功：" + outcome.picture->string());
+        outcome.onDesktop = true;
     } catch (const Failure& failure) {
         platform.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
-        return {.error = failure.error()};
+        outcome.error = failure.error();
     }
+    return outcome;
 }
 
 fs::path AppDelegate::imageFolder() const {

@@ -1,7 +1,6 @@
 #include "shell/user_status.h"
 
 #include <array>
-#include <utility>
 
 namespace daylume {
 namespace {
@@ -58,14 +57,19 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
 void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome) {
     --installsRunning_;
     const Date now = clock_.currentDate();
+    if (outcome.newCopy) unannounced_ = outcome.picture;
     if (outcome.error) {
         const Error& error = *outcome.error;
         problem_ = Problem{outcome.inDownload ? Problem::Step::Download : Problem::Step::Desktop,
                            causeText(error.cause, error.detail), now};
-        // A desktop Daylume cannot set needs the user, who rarely reads the log: say it once.
-        if (error.domain == kDesktopErrorDomain && !std::exchange(toldDesktopFailure_, true))
+        // A desktop Daylume cannot set needs the user, who rarely reads the log: say it once
+        // for each cause.
+        if (error.domain == kDesktopErrorDomain &&
+            !toldDesktopFailures_.test(std::size_t(error.cause))) {
+            toldDesktopFailures_.set(std::size_t(error.cause));
             application_.postNotification(
                 {localized("notification_desktop_failed"), problem_->cause, std::nullopt});
+        }
         return;
     }
     if (!outcome.onDesktop) {
@@ -73,13 +77,13 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
         return;
     }
     problem_.reset();
+    toldDesktopFailures_.reset();
     shownPicture_ = ShownPicture{facts, *outcome.picture, now};
-    // Once for each picture: not again for the launch's second install of it, nor for a refresh
-    // that sets it again.
-    if (notifiedPicture_ != outcome.picture)
+    if (unannounced_ == outcome.picture) {
+        unannounced_.reset();
         application_.postNotification({facts.title.value_or(localized("notification_new_picture")),
                                        facts.copyright.value_or(""), outcome.picture});
-    notifiedPicture_ = outcome.picture;
+    }
 }
 
 void UserStatus::show(StatusItem* statusItem) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -51,8 +52,11 @@ private:
     std::optional<Problem> problem_;
     int lookupsRunning_ = 0;
     int installsRunning_ = 0;
-    std::optional<std::filesystem::path> notifiedPicture_;
-    bool toldDesktopFailure_ = false;
+    // A picture stored new and not yet announced: announced once it is on the desktop. A copy
+    // kept already (a second launch, a refresh) was announced when it was stored.
+    std::optional<std::filesystem::path> unannounced_;
+    // The desktop failures notified since the last success, by cause.
+    std::bitset<kCauseCount> toldDesktopFailures_;
 };
 
 }  // namespace daylume
