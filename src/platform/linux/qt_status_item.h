@@ -12,9 +12,10 @@
 
 namespace daylume {
 
-// A QSystemTrayIcon made only once the desktop has a tray: Qt decides once, when the icon is
-// made, between a StatusNotifierItem (a host on the session bus) and the X11 tray, so making it
-// before a host exists could leave it invisible for good. Until then this watches for either.
+// A QSystemTrayIcon made only once the desktop has a tray: Qt decides once per process, when the
+// first icon is made, between a StatusNotifierItem (a host on the session bus) and the X11 tray,
+// so making it before a host exists could leave it invisible for good. Until then this watches
+// for either.
 class QtStatusItem final : public QObject, public StatusItem, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
