@@ -156,6 +156,25 @@ TEST_F(LookupTest, PidMarkerIsRemovedEverywhereAndOnlyInLowerCase) {
     EXPECT_FALSE(odd->facts.title || odd->facts.copyright || odd->facts.copyrightLink);
 }
 
+TEST(MarketTest, TheUsersMarketAndThePicturesNameInEveryMarket) {
+    for (const auto& [locale, market] :
+         std::vector<std::pair<std::string, std::string>>{{"en_GB.UTF-8", "en-GB"},
+                                                          {"en_AU", "en-AU"},
+                                                          {"en_CA", "en-CA"},
+                                                          {"en_IE", "en-US"},
+                                                          {"de_AT", "de-DE"},
+                                                          {"fr_CA", "fr-FR"},
+                                                          {"ja_JP", "ja-JP"},
+                                                          {"zh_TW", "zh-CN"},
+                                                          {"C", "en-US"},
+                                                          {"dsb_DE", "en-US"}})
+        EXPECT_EQ(marketForLocale(locale), market) << locale;
+    EXPECT_EQ(pictureName("https://www.bing.com/th?id=OHR.Owl_EN-US1234567890_1920x1080.jpg"),
+              "OHR.Owl");
+    EXPECT_EQ(pictureName("https://www.bing.com/th?rf=x&id=OHR.A_ROW1_UHD.jpg&w=1"), "OHR.A");
+    EXPECT_EQ(pictureName("https://www.bing.com/th?pid=OHR.A_1.jpg"), "");
+}
+
 // Every market answers 6 s after its request: each lookup times out before its answer, which
 // still follows, and neither lookup's answer ends the other's wait.
 TEST_F(LookupTest, OverlappingLookupsHaveTheirOwnDeadlinesAndTakeLateAnswers) {

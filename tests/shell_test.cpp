@@ -179,5 +179,31 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     EXPECT_EQ(sim.application.notifications.size(), 1u);
 }
 
+// Titles come from the market in the user's language when it names the same picture before the
+// deadline, whichever market answered first; "Info" is no title, the credit says what it shows.
+TEST_F(ShellTest, TitlesComeFromTheUsersMarketForTheSamePicture) {
+    sim.bundle.locale = "en_GB.UTF-8";
+    const auto answer = [](const std::string& id, const std::string& title) {
+        return R"j({"images":[{"url":"/th?id=OHR.)j" + id + R"j(_1920x1080.jpg","title":")j" +
+               title + R"j(","copyright":"Owl (© A)"}]})j";
+    };
+    sim.http.script(marketURL("ja-JP"), {Seconds(0.1), answer("Owl_JA-JP1", "フクロウ")});
+    sim.http.script(marketURL("en-GB"),
+                    std::vector<ScriptedAnswer>{{Seconds(1), answer("Owl_ROW2", "Info")},
+                                                {Seconds(1), answer("Cat_EN-GB3", "Cat")},
+                                                {Seconds(6), answer("Owl_EN-GB4", "Late")}});
+    sim.http.script("https://www.bing.com/th?id=OHR.Owl_JA-JP1_1920x1080.jpg",
+                    {Seconds(2), jpegBytes()});
+    for (const char* title : {"Owl", "フクロウ", "フクロウ"}) {
+        delegate.refreshWallpaper();
+        sim.loop.runFor(Seconds(10));
+        EXPECT_EQ(sim.application.status.title, title);
+        delegate.showImageSource();
+        EXPECT_TRUE(sim.application.alerts.back().informativeText.starts_with(title));
+    }
+    ASSERT_EQ(sim.application.notifications.size(), 1u);
+    EXPECT_EQ(sim.application.notifications[0].title, "Owl");
+}
+
 }  // namespace
 }  // namespace daylume::test

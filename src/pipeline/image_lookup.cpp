@@ -24,7 +24,8 @@ struct LookupState {
         : completion(std::move(completion)),
           http(platform.http),
           log(platform.log),
-          serviceOrigin(std::move(serviceOrigin)) {}
+          serviceOrigin(std::move(serviceOrigin)),
+          userMarket(marketForLocale(platform.bundle.localeName())) {}
 
     void handleMarketResponse(std::string_view market, const std::optional<std::string>& body,
                               const std::optional<Error>& error);
@@ -39,6 +40,12 @@ struct LookupState {
     HttpClient& http;
     Log& log;
     const Url serviceOrigin;
+    // The market in the user's language: when it names the delivered picture before the
+    // deadline, its facts go to onUserFacts.
+    const std::string_view userMarket;
+    std::function<void(FoundImage)> onUserFacts;
+    std::string deliveredName;
+    bool deadlinePassed = false;
 };
 
 void LookupState::handleMarketResponse(std::string_view market,
@@ -47,8 +54,14 @@ void LookupState::handleMarketResponse(std::string_view market,
     std::optional<FoundImage> found;
     {
         std::lock_guard lock(answerMutex);
-        if (hasDeliveredURL) return;
+        if (hasDeliveredURL && market != userMarket) return;
         if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
+        if (hasDeliveredURL) {
+            if (found && !deadlinePassed && !deliveredName.empty() &&
+                pictureName(found->url.absoluteString()) == deliveredName)
+                onUserFacts(std::move(*found));
+            return;
+        }
         if (!found) {
             LookupFailure why = whyFailed(error);
             auto& [count, last] = failures.at(std::size_t(why.cause));
@@ -57,8 +70,11 @@ void LookupState::handleMarketResponse(std::string_view market,
             return;
         }
         hasDeliveredURL = true;
-        // The other answers would be dropped unread; their connections are better let go.
-        for (HttpTaskId request : requests) http.cancel(request);
+        deliveredName = pictureName(found->url.absoluteString());
+        // The other answers would be dropped unread; their connections are better let go. The
+        // user's market's answer is awaited until the deadline, for titles the user can read.
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            if (marketCodes[i] != userMarket || market == userMarket) http.cancel(requests[i]);
     }
     log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " +
              found->url.absoluteString());
@@ -66,10 +82,15 @@ void LookupState::handleMarketResponse(std::string_view market,
 }
 
 void LookupState::handleLookupTimeout() {
-    if (hasDeliveredURL) return;
     LookupFailure why;
     {
         std::lock_guard lock(answerMutex);
+        deadlinePassed = true;
+        if (hasDeliveredURL) {
+            for (std::size_t i = 0; i < requests.size(); ++i)
+                if (marketCodes[i] == userMarket) http.cancel(requests[i]);
+            return;
+        }
         const auto most = std::ranges::max_element(
             failures, [](const auto& a, const auto& b) { return a.first < b.first; });
         if (most->first > 0) why = most->second;
@@ -82,6 +103,9 @@ void LookupState::handleLookupTimeout() {
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
     auto state = std::make_shared<LookupState>(std::move(completion), platform_, serviceOrigin_);
+    state->onUserFacts = [this](FoundImage local) {
+        platform_.mainLoop.async([this, local = std::move(local)] { adoptUserFacts(local); });
+    };
     // No answer is handled before every request is started and known.
     std::lock_guard lock(state->answerMutex);
     for (std::string_view market : marketCodes) {

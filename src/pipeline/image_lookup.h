@@ -16,6 +16,12 @@ inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "
 inline constexpr Seconds lookupTimeout{5.0};
 inline constexpr std::string_view kArchivePath = "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=";
 
+// The market whose titles the user can read, from a locale such as "en_GB.UTF-8".
+std::string_view marketForLocale(std::string_view locale);
+// The picture's name in its address, the same in every market: "OHR.SnowyOwl" for
+// "/th?id=OHR.SnowyOwl_EN-US1234567890_1920x1080.jpg"; empty where there is none.
+std::string pictureName(std::string_view address);
+
 // The picture address in one market's answer, made absolute on the service's origin, with the
 // answer's facts; nothing when the answer is not of the expected shape or the address would
 // leave the service's origin.

@@ -1,3 +1,5 @@
+#include <cctype>
+
 #include "pipeline/image_lookup.h"
 #include "platform/json.h"
 
@@ -18,7 +20,37 @@ std::string withoutPidMarker(std::string_view text) {
     }
 }
 
+// What a credit says the picture shows: "Snowy owl" in "Snowy owl (© A. Photographer)".
+std::optional<std::string> describedIn(const std::optional<std::string>& credit) {
+    if (!credit) return std::nullopt;
+    const auto end = credit->find(" (©");
+    if (end == std::string::npos || end == 0) return std::nullopt;
+    return credit->substr(0, end);
+}
+
 }  // namespace
+
+std::string_view marketForLocale(std::string_view locale) {
+    // The territory's own market first, then the language's.
+    static constexpr std::pair<std::string_view, std::string_view> markets[] = {
+        {"en_GB", "en-GB"}, {"en_AU", "en-AU"}, {"en_CA", "en-CA"}, {"de", "de-DE"},
+        {"fr", "fr-FR"},    {"ja", "ja-JP"},    {"zh", "zh-CN"}};
+    for (const auto& [prefix, market] : markets)
+        if (locale.starts_with(prefix) &&
+            (locale.size() == prefix.size() ||
+             !std::isalpha(static_cast<unsigned char>(locale[prefix.size()]))))
+            return market;
+    return "en-US";
+}
+
+std::string pictureName(std::string_view address) {
+    for (std::size_t at = address.find('?'); at != std::string_view::npos;
+         at = address.find('&', at)) {
+        if (address.substr(++at).starts_with("id="))
+            return std::string(address.substr(at + 3, address.find_first_of("_&", at) - at - 3));
+    }
+    return {};
+}
 
 std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serviceOrigin) {
     const std::optional<Json> root = Json::parse(body);
@@ -42,7 +74,10 @@ std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serv
         const std::optional<Json> value = image.member(key);
         return value && value->isString() ? std::optional(value->string()) : std::nullopt;
     };
-    return FoundImage{*url, {text("title"), text("copyright"), text("copyrightlink")}};
+    PictureFacts facts{text("title"), text("copyright"), text("copyrightlink")};
+    // Some markets answer with the placeholder "Info": the credit then says what it shows.
+    if (!facts.title || *facts.title == "Info") facts.title = describedIn(facts.copyright);
+    return FoundImage{*url, std::move(facts)};
 }
 
 }  // namespace daylume

@@ -1,3 +1,4 @@
+#include "pipeline/image_lookup.h"
 #include "shell/app_delegate.h"
 
 namespace daylume {
@@ -56,6 +57,16 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
 bool AppDelegate::isCurrentImage(const Url& url) const {
     return currentImageURL == url &&
            (currentImageInstalled_ || installsRunning_.contains(url.absoluteString()));
+}
+
+void AppDelegate::adoptUserFacts(const FoundImage& local) {
+    const std::string name = pictureName(local.url.absoluteString());
+    for (auto& [address, running] : installsRunning_)
+        if (pictureName(address) == name) running.facts = local.facts;
+    if (!currentImageURL || pictureName(currentImageURL->absoluteString()) != name) return;
+    currentImageFacts_ = local.facts;
+    if (currentImageInstalled_) status_.retitle(local.facts);
+    updateStatus();
 }
 
 }  // namespace daylume

@@ -93,6 +93,8 @@ public:
     virtual std::string localizedString(std::string_view key) const = 0;
     // A time of day as the user's language writes it, in the local time zone.
     virtual std::string localizedTime(Date date) const = 0;
+    // The user's locale, language and territory: "en_GB".
+    virtual std::string localeName() const = 0;
 };
 
 enum class SystemEvent {

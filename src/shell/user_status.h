@@ -23,6 +23,10 @@ public:
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
     void installStarted() { ++installsRunning_; }
     void installEnded(const PictureFacts& facts, const InstallOutcome& outcome);
+    // Better facts of the picture on the desktop.
+    void retitle(const PictureFacts& facts) {
+        if (shownPicture_) shownPicture_->facts = facts;
+    }
 
     // Shows the status in the window, and in the tooltip of `statusItem` where there is one.
     void show(StatusItem* statusItem) const;

@@ -189,10 +189,12 @@ public:
     std::map<std::string, std::string, std::less<>> strings;
     std::map<std::string, std::string, std::less<>> settings = {
         {"CFBundleShortVersionString", "2.3"}, {"CFBundleVersion", "17"}};
+    std::string locale = "en_US";
 
     std::optional<std::string> stringValue(std::string_view key) const override;
     std::string localizedString(std::string_view key) const override;
     std::string localizedTime(Date date) const override;  // "HH:MM", UTC
+    std::string localeName() const override { return locale; }
 };
 
 class SimNotifications final : public Notifications {

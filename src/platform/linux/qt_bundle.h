@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QLocale>
 
 #include "platform/application.h"
 
@@ -20,6 +21,7 @@ public:
     std::optional<std::string> stringValue(std::string_view key) const override;
     std::string localizedString(std::string_view key) const override;
     std::string localizedTime(Date date) const override;
+    std::string localeName() const override { return QLocale().name().toStdString(); }
 
 private:
     QJsonObject settings_;
