@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -31,8 +30,8 @@ struct LookupState {
                               const std::optional<Error>& error);
     void handleLookupTimeout();
 
-    std::atomic<bool> hasDeliveredURL{false};
     std::mutex answerMutex;  // one answer at a time decides whether it is the one delivered
+    bool hasDeliveredURL = false;
     std::vector<HttpTaskId> requests;
     // By cause, with the last failure of each, for the deadline to tell why.
     std::array<std::pair<int, LookupFailure>, kCauseCount> failures{};
