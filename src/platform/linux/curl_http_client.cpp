@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 namespace daylume {
 namespace {
@@ -53,27 +54,28 @@ std::string size(std::size_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
-Error networkError(NetworkFailure failure, std::string message) {
-    return Error{std::string(kNetworkErrorDomain), long(failure), std::move(message)};
+Error networkError(NetworkFailure failure, std::string message, Cause cause,
+                   std::string detail = {}) {
+    return makeError(kNetworkErrorDomain, failure, std::move(message), cause, std::move(detail));
 }
 
-// OpenSSL's verification results that a person can act on.
-std::string certificateProblem(long result, const char* text) {
+// OpenSSL's verification results that a person can act on: the log's words and the cause's detail.
+std::pair<std::string, std::string> certificateProblem(long result, const std::string& text) {
     switch (result) {
         case 9:
-            return "not valid yet (is the clock right?)";
+            return {"not valid yet (is the clock right?)", "not_yet_valid"};
         case 10:
-            return "expired";
+            return {"expired", "expired"};
         case 18:
-            return "self-signed";
+            return {"self-signed", "self_signed"};
         case 19:
         case 20:
         case 21:
-            return "issued by an unknown authority";
+            return {"issued by an unknown authority", "unknown_authority"};
         case 23:
-            return "revoked";
+            return {"revoked", "revoked"};
     }
-    return text;
+    return {text, "invalid"};
 }
 
 bool isRedirectToTheService(const Url& original, const char* target) {
@@ -96,7 +98,100 @@ bool isRedirectToTheService(const Url& original, const char* target) {
     return same && std::string_view(target).starts_with("https:");
 }
 
+// Why an attempt that libcurl did not complete failed. `tries` ends the message of a download
+// that was tried again.
+Error failure(const AttemptReport& r, const HttpLimits& limits, const std::string& tries) {
+    const auto code = CURLcode(r.code);
+    const std::string& text = r.errorText;
+    switch (code) {
+        case CURLE_OPERATION_TIMEDOUT:
+            if (r.requestBytes == 0)
+                return networkError(NetworkFailure::TimedOut,
+                                    "timed out: no connection within " +
+                                        std::to_string(limits.connectTimeout.count()) + " s",
+                                    Cause::TimedOut);
+            if (!r.download && r.elapsed >= limits.answerTimeout)
+                return networkError(NetworkFailure::TimedOut,
+                                    "timed out: no whole answer within " +
+                                        std::to_string(limits.answerTimeout.count()) + " s",
+                                    Cause::TimedOut);
+            return networkError(NetworkFailure::TimedOut,
+                                "timed out: less than " +
+                                    size(std::size_t(limits.lowSpeedBytesPerSecond)) + "/s for " +
+                                    std::to_string(limits.lowSpeedTime.count()) + " s",
+                                Cause::TimedOut);
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            auto [words, detail] = certificateProblem(r.verifyResult, text);
+            return networkError(NetworkFailure::NotTrusted, "certificate not trusted: " + words,
+                                Cause::NotTrusted, std::move(detail));
+        }
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return networkError(NetworkFailure::NoNetwork, "no network: " + text, Cause::NoNetwork);
+        case CURLE_COULDNT_CONNECT:
+            if (r.osError == ENETUNREACH || r.osError == EHOSTUNREACH || r.osError == ENETDOWN)
+                return networkError(NetworkFailure::NoNetwork, "no network: " + text,
+                                    Cause::NoNetwork);
+            return networkError(NetworkFailure::Other, "cannot connect: " + text + tries,
+                                Cause::NoAnswer);
+        case CURLE_WRITE_ERROR:
+            if (r.tooLarge)
+                return networkError(
+                    NetworkFailure::Other,
+                    "the answer is larger than " +
+                        size(r.download ? limits.maxDownloadBytes : limits.maxAnswerBytes),
+                    Cause::AnswerTooLarge);
+            if (r.writeError) return posixError(r.writeError, "temporary download file");
+            return networkError(NetworkFailure::Other, text, Cause::Unknown);
+        default:
+            if (r.headerBytes == 0 &&
+                (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR))
+                return networkError(NetworkFailure::Other,
+                                    "the server closed the connection before answering" + tries,
+                                    Cause::ConnectionClosed);
+            if (code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
+                code == CURLE_HTTP2_STREAM || code == CURLE_HTTP2)
+                return networkError(
+                    NetworkFailure::Other,
+                    "the answer broke off after " + std::to_string(r.received) + " bytes: " + text,
+                    Cause::ConnectionClosed);
+            return networkError(NetworkFailure::Other, text, Cause::Unknown);
+    }
+}
+
 }  // namespace
+
+AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& r, const HttpLimits& limits) {
+    const auto code = CURLcode(r.code);
+    if (code == CURLE_OK && !r.location.empty()) {
+        if (!isRedirectToTheService(url, r.location.c_str()))
+            return {.error = networkError(NetworkFailure::Other,
+                                          "redirected away from the service, to " + r.location,
+                                          Cause::RedirectedAway)};
+        if (r.redirects >= kMaxRedirects)
+            return {.error =
+                        networkError(NetworkFailure::Other,
+                                     "more than " + std::to_string(kMaxRedirects) + " redirects",
+                                     Cause::Unknown)};
+        return {.redirectTo = r.location};
+    }
+
+    // Only a download is sent again, and only when no answer came or the server said it is busy.
+    const bool busy = r.status == 502 || r.status == 503 || r.status == 504;
+    const bool unanswered =
+        r.headerBytes == 0 && (code == CURLE_COULDNT_CONNECT || code == CURLE_GOT_NOTHING ||
+                               code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
+    const bool retry = r.download && ((code == CURLE_OK && busy) || unanswered);
+    const auto& delays = limits.downloadRetryDelays;
+    if (retry && std::size_t(r.tries) <= delays.size())
+        return {.retryAfter = delays[std::size_t(r.tries) - 1]};
+    const std::string tries = retry ? " after " + std::to_string(r.tries) + " tries" : "";
+    if (code != CURLE_OK) return {.error = failure(r, limits, tries)};
+    if (retry)
+        return {.error =
+                    networkError(NetworkFailure::Other, "HTTP " + std::to_string(r.status) + tries,
+                                 Cause::HttpStatus, std::to_string(r.status))};
+    return {};
+}
 
 struct CurlHttpClient::Transfer {
     HttpTaskId id = 0;
@@ -250,111 +345,59 @@ void CurlHttpClient::start(Transfer& t) {
     t.active = curl_multi_add_handle(asMulti(multi_), easy) == CURLM_OK;
 }
 
-// Decides what an ended attempt comes to: a redirect or a retry (the transfer goes on), or an
-// answer or an error in t.error.
-void CurlHttpClient::finished(Transfer& t, int result) {
-    const auto code = CURLcode(result);
-    CURL* easy = t.easy;
-    long status = 0, headerBytes = 0;
+// What libcurl reported for the attempt of t that just ended.
+AttemptReport CurlHttpClient::reportOf(const Transfer& t, int code) {
+    AttemptReport report{
+        .code = code,
+        .errorText = t.errorText[0] ? t.errorText : curl_easy_strerror(CURLcode(code)),
+        .received = t.received,
+        .tooLarge = t.tooLarge,
+        .writeError = t.writeError,
+        .download = bool(t.file),
+        .tries = t.tries,
+        .redirects = t.redirects};
     char* location = nullptr;
-    char* contentType = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
-    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
-    t.response = {int(status), contentType ? contentType : ""};
-
-    if (code == CURLE_OK && location) {
-        if (!isRedirectToTheService(t.url, location)) {
-            t.error = networkError(NetworkFailure::Other,
-                                   std::string("redirected away from the service, to ") + location);
-        } else if (++t.redirects > kMaxRedirects) {
-            t.error = networkError(NetworkFailure::Other,
-                                   "more than " + std::to_string(kMaxRedirects) + " redirects");
-        } else {
-            t.address = location;
-            start(t);
-        }
-        return;
-    }
-
-    const bool busy = status == 502 || status == 503 || status == 504;
-    const bool unanswered =
-        headerBytes == 0 && (code == CURLE_COULDNT_CONNECT || code == CURLE_GOT_NOTHING ||
-                             code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
-    const bool retry = t.file && ((code == CURLE_OK && busy) || unanswered);
-    const auto& delays = limits_.downloadRetryDelays;
-    if (retry && std::size_t(t.tries) <= delays.size()) {
-        t.retryAt = Clock::now() + delays[std::size_t(t.tries) - 1];
-        return;
-    }
-    const std::string tries = retry ? " after " + std::to_string(t.tries) + " tries" : "";
-    if (code == CURLE_OK) {
-        if (retry)
-            t.error = networkError(NetworkFailure::Other, "HTTP " + std::to_string(status) + tries);
-        return;
-    }
-
     curl_off_t elapsed = 0;
-    curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &elapsed);
-    long requestBytes = 0, osError = 0, verifyResult = 0;
-    curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
-    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
-    curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-    const std::string text = t.errorText[0] ? t.errorText : curl_easy_strerror(code);
+    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &report.status);
+    curl_easy_getinfo(t.easy, CURLINFO_HEADER_SIZE, &report.headerBytes);
+    curl_easy_getinfo(t.easy, CURLINFO_REQUEST_SIZE, &report.requestBytes);
+    curl_easy_getinfo(t.easy, CURLINFO_TOTAL_TIME_T, &elapsed);
+    curl_easy_getinfo(t.easy, CURLINFO_OS_ERRNO, &report.osError);
+    curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &report.verifyResult);
+    curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &location);
+    report.elapsed = std::chrono::microseconds(elapsed);
+    if (location) report.location = location;
+    return report;
+}
 
-    switch (code) {
-        case CURLE_OPERATION_TIMEDOUT:
-            if (requestBytes == 0)
-                t.error = networkError(NetworkFailure::TimedOut,
-                                       "timed out: no connection within " +
-                                           std::to_string(limits_.connectTimeout.count()) + " s");
-            else if (!t.file && elapsed >= std::chrono::microseconds(limits_.answerTimeout).count())
-                t.error = networkError(NetworkFailure::TimedOut,
-                                       "timed out: no whole answer within " +
-                                           std::to_string(limits_.answerTimeout.count()) + " s");
-            else
-                t.error = networkError(
-                    NetworkFailure::TimedOut,
-                    "timed out: less than " + size(std::size_t(limits_.lowSpeedBytesPerSecond)) +
-                        "/s for " + std::to_string(limits_.lowSpeedTime.count()) + " s");
-            return;
-        case CURLE_PEER_FAILED_VERIFICATION:
-            t.error = networkError(
-                NetworkFailure::NotTrusted,
-                "certificate not trusted: " + certificateProblem(verifyResult, text.c_str()));
-            return;
-        case CURLE_COULDNT_RESOLVE_HOST:
-            t.error = networkError(NetworkFailure::NoNetwork, "no network: " + text);
-            return;
-        case CURLE_COULDNT_CONNECT:
-            if (osError == ENETUNREACH || osError == EHOSTUNREACH || osError == ENETDOWN)
-                t.error = networkError(NetworkFailure::NoNetwork, "no network: " + text);
-            else
-                t.error = networkError(NetworkFailure::Other, "cannot connect: " + text + tries);
-            return;
-        case CURLE_WRITE_ERROR:
-            if (t.tooLarge)
-                t.error = networkError(NetworkFailure::Other,
-                                       "the answer is larger than " + size(t.limit));
-            else if (t.writeError)
-                t.error = posixError(t.writeError, "temporary download file");
-            else
-                t.error = networkError(NetworkFailure::Other, text);
-            return;
-        default:
-            if (headerBytes == 0 &&
-                (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR))
-                t.error = networkError(NetworkFailure::Other,
-                                       "the server closed the connection before answering" + tries);
-            else if (code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
-                     code == CURLE_HTTP2_STREAM || code == CURLE_HTTP2)
-                t.error = networkError(
-                    NetworkFailure::Other,
-                    "the answer broke off after " + std::to_string(t.received) + " bytes: " + text);
-            else
-                t.error = networkError(NetworkFailure::Other, text);
+// Follows a redirect, schedules a retry, or leaves the answer or the error in t.
+void CurlHttpClient::finished(Transfer& t, int code) {
+    const AttemptReport report = reportOf(t, code);
+    char* contentType = nullptr;
+    curl_easy_getinfo(t.easy, CURLINFO_CONTENT_TYPE, &contentType);
+    t.response = {int(report.status), contentType ? contentType : ""};
+
+    AttemptOutcome outcome = attemptOutcome(t.url, report, limits_);
+    t.error = std::move(outcome.error);
+    if (outcome.retryAfter) t.retryAt = Clock::now() + *outcome.retryAfter;
+    if (!outcome.redirectTo.empty()) {
+        ++t.redirects;
+        t.address = std::move(outcome.redirectTo);
+        start(t);
     }
+}
+
+void CurlHttpClient::remove(Transfer& t) {
+    if (t.active) curl_multi_remove_handle(asMulti(multi_), t.easy);
+    t.active = false;
+}
+
+// Ends a transfer that has its answer or its error.
+void CurlHttpClient::end(Transfer& t) {
+    const auto it = std::ranges::find_if(transfers_, [&](const auto& p) { return p.get() == &t; });
+    std::unique_ptr<Transfer> owned = std::move(*it);
+    transfers_.erase(it);
+    deliver(std::move(owned));
 }
 
 void CurlHttpClient::deliver(std::unique_ptr<Transfer> t) {
@@ -373,82 +416,84 @@ void CurlHttpClient::deliver(std::unique_ptr<Transfer> t) {
 }
 
 void CurlHttpClient::run() {
-    CURLM* multi = asMulti(multi_);
-    auto remove = [&](Transfer& t) {
-        if (t.active) curl_multi_remove_handle(multi, t.easy);
-        t.active = false;
-    };
-    auto byId = [&](HttpTaskId id) {
-        return std::ranges::find_if(transfers_, [id](const auto& t) { return t->id == id; });
-    };
-    // Ends a transfer that has its answer or its error.
-    auto end = [&](Transfer& t) {
-        const auto it = byId(t.id);
-        std::unique_ptr<Transfer> owned = std::move(*it);
-        transfers_.erase(it);
-        deliver(std::move(owned));
-    };
-
-    for (;;) {
-        std::vector<std::unique_ptr<Transfer>> added;
-        std::vector<HttpTaskId> cancelled;
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_) break;
-            added.swap(added_);
-            cancelled.assign(cancelled_.begin(), cancelled_.end());
-        }
-        for (auto& t : added) transfers_.push_back(std::move(t));
-        for (HttpTaskId id : cancelled) {
-            if (const auto it = byId(id); it != transfers_.end()) {
-                remove(**it);
-                transfers_.erase(it);
-            }
-        }
-        if (!cancelled.empty()) {
-            std::lock_guard lock(mutex_);
-            for (HttpTaskId id : cancelled) cancelled_.erase(id);
-        }
-
-        // New transfers and retries that are due.
-        const auto now = Clock::now();
-        std::vector<Transfer*> starting;
-        for (auto& t : transfers_)
-            if (!t->active && !t->error && (!t->retryAt || *t->retryAt <= now))
-                starting.push_back(t.get());
-        for (Transfer* t : starting) {
-            ++t->tries;
-            start(*t);
-            if (t->error) end(*t);
-        }
-
-        int running = 0;
-        curl_multi_perform(multi, &running);
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-            if (message->msg != CURLMSG_DONE) continue;
-            Transfer* t = nullptr;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &t);
-            const CURLcode result = message->data.result;
-            remove(*t);
-            finished(*t, result);
-            if (!t->active && !t->retryAt) end(*t);
-        }
-
-        long timeout = -1;
-        curl_multi_timeout(multi, &timeout);
-        long wait = timeout < 0 ? INT_MAX : timeout;
-        for (const auto& t : transfers_)
-            if (t->retryAt)
-                wait = std::min<long>(
-                    wait, std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(
-                                                *t->retryAt - Clock::now())
-                                                .count()));
-        // Sleeps until a socket, curl's own timer, a retry or a caller needs it: nothing at rest.
-        curl_multi_poll(multi, nullptr, 0, int(wait), nullptr);
+    while (takeAddedAndCancelled()) {
+        startDue();
+        collectFinished();
+        sleepUntilNeeded();
     }
     for (auto& t : transfers_) remove(*t);
     transfers_.clear();
+}
+
+// Takes over the requests callers added and drops those they cancelled; false once stopping.
+bool CurlHttpClient::takeAddedAndCancelled() {
+    std::vector<std::unique_ptr<Transfer>> added;
+    std::vector<HttpTaskId> cancelled;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return false;
+        added.swap(added_);
+        cancelled.assign(cancelled_.begin(), cancelled_.end());
+    }
+    for (auto& t : added) transfers_.push_back(std::move(t));
+    for (HttpTaskId id : cancelled) {
+        const auto it =
+            std::ranges::find_if(transfers_, [id](const auto& t) { return t->id == id; });
+        if (it != transfers_.end()) {
+            remove(**it);
+            transfers_.erase(it);
+        }
+    }
+    if (!cancelled.empty()) {
+        std::lock_guard lock(mutex_);
+        for (HttpTaskId id : cancelled) cancelled_.erase(id);
+    }
+    return true;
+}
+
+// New transfers and retries that are due.
+void CurlHttpClient::startDue() {
+    const auto now = Clock::now();
+    std::vector<Transfer*> starting;
+    for (auto& t : transfers_)
+        if (!t->active && !t->error && (!t->retryAt || *t->retryAt <= now))
+            starting.push_back(t.get());
+    for (Transfer* t : starting) {
+        ++t->tries;
+        start(*t);
+        if (t->error) end(*t);
+    }
+}
+
+// Lets libcurl move every transfer on, and settles the attempts that ended.
+void CurlHttpClient::collectFinished() {
+    CURLM* multi = asMulti(multi_);
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        Transfer* t = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &t);
+        const CURLcode result = message->data.result;
+        remove(*t);
+        finished(*t, result);
+        if (!t->active && !t->retryAt) end(*t);
+    }
+}
+
+// Sleeps until a socket, curl's own timer, a retry or a caller needs it: nothing at rest.
+void CurlHttpClient::sleepUntilNeeded() {
+    long timeout = -1;
+    curl_multi_timeout(asMulti(multi_), &timeout);
+    long wait = timeout < 0 ? INT_MAX : timeout;
+    for (const auto& t : transfers_)
+        if (t->retryAt)
+            wait =
+                std::min<long>(wait, std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(
+                                                           *t->retryAt - Clock::now())
+                                                           .count()));
+    curl_multi_poll(asMulti(multi_), nullptr, 0, int(wait), nullptr);
 }
 
 }  // namespace daylume

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -25,6 +26,35 @@ struct HttpLimits {
                                                                std::chrono::seconds(10)};
     std::string caFile;  // the certificates trusted; empty: the system's
 };
+
+// What libcurl reported when one attempt of a request ended.
+struct AttemptReport {
+    int code = 0;  // CURLcode
+    long status = 0;
+    long headerBytes = 0;   // received
+    long requestBytes = 0;  // sent
+    std::chrono::microseconds elapsed{0};
+    long osError = 0;
+    long verifyResult = 0;     // OpenSSL's verdict on the server's certificate
+    std::string errorText;     // libcurl's words for the failure
+    std::string location;      // where a redirect points; empty: no redirect
+    std::size_t received = 0;  // bytes of the body kept
+    bool tooLarge = false;     // the body passed the limit
+    int writeError = 0;        // errno of writing the download's file
+    bool download = false;
+    int tries = 1;      // attempts so far, this one included
+    int redirects = 0;  // followed so far
+};
+
+// What an ended attempt comes to: a redirect to follow, a retry after a delay, or a failure;
+// none of them, the answer.
+struct AttemptOutcome {
+    std::string redirectTo;
+    std::optional<std::chrono::milliseconds> retryAfter;
+    std::optional<Error> error;
+};
+AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& report,
+                              const HttpLimits& limits);
 
 // HTTP on libcurl's multi interface, driven by one network thread of its own, which is the
 // callback thread of data tasks; download completions run on a serial worker thread. No
@@ -49,9 +79,17 @@ private:
     static std::size_t receive(char* data, std::size_t size, std::size_t count, void* transfer);
     HttpTaskId add(std::unique_ptr<Transfer> transfer);
     bool isCancelled(HttpTaskId task);
+    // The network thread's loop and its steps.
     void run();
+    bool takeAddedAndCancelled();
+    void startDue();
+    void collectFinished();
+    void sleepUntilNeeded();
     void start(Transfer& transfer);
+    static AttemptReport reportOf(const Transfer& transfer, int code);
     void finished(Transfer& transfer, int code);
+    void remove(Transfer& transfer);
+    void end(Transfer& transfer);
     void deliver(std::unique_ptr<Transfer> transfer);
 
     const HttpLimits limits_;
