@@ -175,6 +175,7 @@ TEST_F(ChecksTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {
 // day's hand-over waits for a picture on the desktop.
 TEST_F(ChecksTest, TheHourlyCheckStaysUntilAPictureIsOnTheDesktop) {
     delegate.startHourlyTimer();
+    delegate.startHourlyTimer();  // a restart replaces the timer
     const auto hourly = delegate.timer;
     sim.loop.runUntil(Seconds(3599.999));
     EXPECT_TRUE(sim.log.lines().empty() && sim.http.requests().empty());

@@ -39,12 +39,10 @@ struct LookupState {
     HttpClient& http;
     Log& log;
     const Url serviceOrigin;
-    // The market in the user's language: when it names the delivered picture before the
-    // deadline, its facts go to onUserFacts.
+    // The market in the user's language: what it finds after the delivery, until the deadline,
+    // goes to onUserFacts.
     const std::string_view userMarket;
     std::function<void(FoundImage)> onUserFacts;
-    std::string deliveredName;
-    bool deadlinePassed = false;
 };
 
 void LookupState::handleMarketResponse(std::string_view market,
@@ -56,9 +54,7 @@ void LookupState::handleMarketResponse(std::string_view market,
         if (hasDeliveredURL && market != userMarket) return;
         if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
         if (hasDeliveredURL) {
-            if (found && !deadlinePassed && !deliveredName.empty() &&
-                pictureName(found->url.absoluteString()) == deliveredName)
-                onUserFacts(std::move(*found));
+            if (found) onUserFacts(std::move(*found));
             return;
         }
         if (!found) {
@@ -69,7 +65,6 @@ void LookupState::handleMarketResponse(std::string_view market,
             return;
         }
         hasDeliveredURL = true;
-        deliveredName = pictureName(found->url.absoluteString());
         // The other answers would be dropped unread; their connections are better let go. The
         // user's market's answer is awaited until the deadline, for titles the user can read.
         for (std::size_t i = 0; i < requests.size(); ++i)
@@ -84,7 +79,6 @@ void LookupState::handleLookupTimeout() {
     LookupFailure why;
     {
         std::lock_guard lock(answerMutex);
-        deadlinePassed = true;
         if (hasDeliveredURL) {
             for (std::size_t i = 0; i < requests.size(); ++i)
                 if (marketCodes[i] == userMarket) http.cancel(requests[i]);

@@ -64,7 +64,8 @@ public:
     // Whether `url` is the current image and is on the desktop or on its way there; an image
     // whose install failed is not.
     bool isCurrentImage(const Url& url) const;
-    // The user's market named the picture found in another: its title and credit are shown.
+    // A find of the market in the user's language after another market's: when it names the
+    // same picture, its title and credit are the ones shown.
     void adoptUserFacts(const FoundImage& local);
 
     // ---- Image-of-the-day lookup (pipeline/image_lookup.cpp)
