@@ -175,30 +175,5 @@ TEST(MarketTest, TheUsersMarketAndThePicturesNameInEveryMarket) {
     EXPECT_EQ(pictureName("https://www.bing.com/th?pid=OHR.A_1.jpg"), "");
 }
 
-// Every market answers 6 s after its request: each lookup times out before its answer, which
-// still follows, and neither lookup's answer ends the other's wait.
-TEST_F(LookupTest, OverlappingLookupsHaveTheirOwnDeadlinesAndTakeLateAnswers) {
-    for (std::string_view market : marketCodes)
-        answer(market, 6.0, answerWithURL("/" + std::string(market) + ".jpg"));
-    std::vector<Call> second;
-    lookup(calls);
-    sim.loop.runUntil(Seconds(2.0));
-    lookup(second);
-    EXPECT_EQ(sim.http.requests().size(), 16u);
-    sim.loop.runUntil(Seconds(60));
-
-    for (const auto& [made, at] : {std::pair{&calls, 0.0}, std::pair{&second, 2.0}}) {
-        ASSERT_EQ(made->size(), 2u);
-        EXPECT_EQ((*made)[0].url, std::nullopt);
-        EXPECT_EQ((*made)[0].at, at + 5);
-        EXPECT_EQ((*made)[0].queue, Queue::Main);
-        EXPECT_EQ((*made)[1].url, "https://www.bing.com/zh-CN.jpg");
-        EXPECT_EQ((*made)[1].at, at + 6);
-        EXPECT_EQ((*made)[1].queue, Queue::Network);
-    }
-    const std::string found = "✅ 全球优先：成功拉取 [zh-CN] 区域图 https://www.bing.com/zh-CN.jpg";
-    EXPECT_EQ(sim.log.lines(), (std::vector{kTimedOut, found, kTimedOut, found}));
-}
-
 }  // namespace
 }  // namespace daylume::test
