@@ -8,24 +8,34 @@ FUZZ_SECONDS ?= 600
 DAYLUME_WERROR ?= OFF
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all deps configure build run test check-desktops bench fuzz sanitize format format-check \
+.PHONY: all deps deps-tests configure configure-run build run test check-desktops bench fuzz sanitize format format-check \
 	tidy deb lintian clean
 
 all: build
 
+# What building and running need; deps-tests adds the tests' and the checks' packages.
 deps:
 	./scripts/install-deps
 
-# Configures once; the build re-runs CMake by itself when a CMakeLists.txt changes.
-configure: deps
-	@test -f $(BUILD_DIR)/build.ninja || cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DDAYLUME_WERROR=$(DAYLUME_WERROR)
+deps-tests:
+	./scripts/install-deps --tests
+
+# Configures once, with the tests (again, when `make run` configured without them); the build
+# re-runs CMake by itself when a CMakeLists.txt changes.
+CMAKE_CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DDAYLUME_WERROR=$(DAYLUME_WERROR)
+configure: deps-tests
+	@grep -qs '^BUILD_TESTING:BOOL=ON' $(BUILD_DIR)/CMakeCache.txt || $(CMAKE_CONFIGURE) -DBUILD_TESTING=ON
+
+# Without the tests, whose packages `make run` does not install.
+configure-run: deps
+	@test -f $(BUILD_DIR)/build.ninja || $(CMAKE_CONFIGURE) -DBUILD_TESTING=OFF
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Only the program, not the tests and benchmarks.
-run: configure
+run: configure-run
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target daylume
 	./$(BUILD_DIR)/daylume
 
@@ -47,7 +57,7 @@ bench: build
 
 # The market-answer fuzzer (libFuzzer, clang, address and undefined-behaviour sanitizers) for a
 # bounded time; new inputs it finds go to build-fuzz/corpus.
-fuzz: deps
+fuzz: deps-tests
 	@test -f build-fuzz/build.ninja || cmake -S . -B build-fuzz -G Ninja \
 		-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYLUME_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS)
@@ -57,7 +67,7 @@ fuzz: deps
 
 # The whole test suite built with the address and undefined-behaviour sanitizers.
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
-sanitize: deps
+sanitize: deps-tests
 	@test -f build-asan/build.ninja || cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
 	cmake --build build-asan -j $(JOBS)
@@ -68,7 +78,7 @@ sanitize: deps
 
 # The Debian package, built offline from a copy of this tree in build-deb/, where
 # dpkg-buildpackage also leaves the package (it writes beside the tree it builds).
-deb: deps
+deb: deps-tests
 	rm -rf build-deb && mkdir -p build-deb/daylume
 	tar --exclude='./build*' --exclude='./obj-*' -cf - . | tar -xf - -C build-deb/daylume
 	cd build-deb/daylume && dpkg-buildpackage -us -uc -b

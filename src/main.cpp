@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -37,9 +38,17 @@ int main(int argc, char* argv[]) {
         refresh ? "Daylume is already running; it will refresh the wallpaper now.\n"
                 : "Daylume is already running; it will look for a new picture.\n";
     if (command.request == CommandLine::Request::Quit) {
-        if (instance.tell("quit")) return 0;
-        std::fputs("Daylume is not running.\n", stderr);
-        return 1;
+        using Outcome = daylume::SingleInstance::QuitOutcome;
+        switch (instance.quit(std::chrono::seconds(5))) {
+            case Outcome::Ended:
+                return 0;
+            case Outcome::NotRunning:
+                std::fputs("Daylume is not running.\n", stderr);
+                return 1;
+            case Outcome::StillRunning:
+                std::fputs("Daylume was asked to quit but still runs after 5 seconds.\n", stderr);
+                return 1;
+        }
     }
     if (!hasDisplay()) {
         if (instance.tell(refresh ? "refresh" : "activate")) {

@@ -40,6 +40,14 @@
         <translation>Daylume has not fetched a picture yet. Try again after a refresh.</translation>
     </message>
     <message>
+        <source>alert_cannot_open</source>
+        <translation>Cannot Open</translation>
+    </message>
+    <message>
+        <source>alert_cannot_open_detail</source>
+        <translation>No program could open %1: xdg-open (from xdg-utils) is missing or did not start.</translation>
+    </message>
+    <message>
         <source>alert_image_link</source>
         <translation>Current Image Address</translation>
     </message>

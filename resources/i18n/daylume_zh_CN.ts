@@ -40,6 +40,14 @@
         <translation>Daylume 还没有获取到图片，请刷新后再试。</translation>
     </message>
     <message>
+        <source>alert_cannot_open</source>
+        <translation>无法打开</translation>
+    </message>
+    <message>
+        <source>alert_cannot_open_detail</source>
+        <translation>没有程序能打开 %1：xdg-open（属于 xdg-utils）缺失或未能启动。</translation>
+    </message>
+    <message>
         <source>alert_image_link</source>
         <translation>当前图片地址</translation>
     </message>

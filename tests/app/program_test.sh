@@ -32,7 +32,12 @@ run() {
 expect() { [ "$status" -eq "$1" ] || fail "daylume $2: exit status $status, not $1 ($err)"; }
 count() { grep -cF -- "$1" "$log"; }
 wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
-icon_shown() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -qE ' [0-9]+x[0-9]+\+0\+0 '; }
+icon() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -E ' [0-9]+x[0-9]+\+0\+0 ' | awk '{print $1}'; }
+icon_shown() { [ -n "$(icon)" ]; }
+# Clicks the tray icon and presses a shortcut of its menu.
+menu() { xdotool mousemove --window "$(icon)" 4 4 click 1 sleep 0.5 key "$1"; }
+dialogs() { xdotool search --onlyvisible --name '^Daylume$' | wc -l; }
+ended() { ! grep -qs '^[0-9]* ([^)]*) [^Z]' /proc/$first/stat; }
 tray_line="Daylume: no system tray is running"
 
 source "$(dirname "$0")/stand_in_service.sh"
@@ -54,8 +59,10 @@ run; expect 1 "without a display"
 NO_DISPLAY=
 
 # No tray yet: one line says how to get one, and the icon comes when a tray does.
+mkdir "$work/bin" && printf '#!/bin/sh\necho "$1" >%s/opened; echo opener; echo opener >&2\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
 started=$(date +%s%N)
-"$daylume" >"$log" 2>"$work/first.err" &
+PATH=$work/bin:$PATH "$daylume" >"$log" 2>"$work/first.err" &
 first=$!
 wait_for 'grep -q "$tray_line" "$work/first.err"' 10 || fail "no line about the missing tray"
 trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
@@ -90,13 +97,24 @@ installs=$(count "✅ 壁纸设置成功：")
 run --refresh; expect 0 --refresh
 [ "$err" = "Daylume is already running; it will refresh the wallpaper now." ] || fail "--refresh: $err"
 wait_for '[ "$(count "✅ 壁纸设置成功：")" -gt "$installs" ]' 20 || fail "--refresh installed nothing"
+grep "^Q" "$work/first.err" && fail "Qt warned"
+# Image Source's Open: the opener's output stays out of the log.
+menu ctrl+s && sleep 0.5 && xdotool key Return
+wait_for '[ -s "$work/opened" ]' 5 && grep -q "^https://www.bing.com/" "$work/opened" || fail "Open ran no xdg-open"
+grep -q opener "$log" "$work/first.err" && fail "the opener's output in the log"
 run --quit; expect 0 --quit
-wait $first; status=$?; expect 0 "the first, told to quit"
+ended || fail "--quit returned before the first ended"
 
-# With a tray from the start: no word about one; SIGTERM ends it cleanly.
-"$daylume" >"$work/second.log" 2>"$work/second.err" &
-first=$!
-wait_for icon_shown 10 || fail "the tray icon never appeared"
-grep -q "$tray_line" "$work/second.err" && fail "a tray line although a tray exists"
-kill -TERM $first; wait $first; status=$?; expect 0 "SIGTERM"
+# With a tray from the start: no word about one. Each way of asking to quit ends it at once, with
+# the task-bar window and its dialog open (Ctrl+D), or the About dialog (Ctrl+I).
+for way in --quit TERM INT; do for opened in ctrl+d:2 ctrl+i:1; do
+    "$daylume" >"$work/second.log" 2>"$work/second.err" &
+    first=$!
+    wait_for icon_shown 10 || fail "the tray icon never appeared"
+    grep -q "$tray_line" "$work/second.err" && fail "a tray line although a tray exists"
+    menu ${opened%:*} && wait_for '[ "$(dialogs)" -eq ${opened#*:} ]' 5 || fail "$opened opened nothing"
+    if [ $way = --quit ]; then run --quit; expect 0 "--quit after $opened"; else kill -$way $first; fi
+    wait_for ended 1 || fail "$way after $opened left it running"
+    wait $first; status=$?; expect 0 "$way after $opened"
+done; done
 echo PASS

@@ -203,6 +203,34 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
     const int before = archiveRequests();
     window.findChildren<QPushButton*>().value(0)->click();  // Refresh Wallpaper
     EXPECT_TRUE(waitUntil([&] { return archiveRequests() == before + 8; }));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");  // no xdg-open: Open Pictures Folder says so
+    QString cannot;
+    withDialog([&] { window.findChildren<QPushButton*>().value(1)->click(); },
+               [&](QMessageBox& box) { cannot = box.text(); });
+    EXPECT_EQ(cannot, "Cannot Open");
+    qputenv("PATH", path);
+
+    // Without a picture the icon; a long failure wraps and the window grows, so no line is
+    // squeezed over another.
+    for (const char* name : {"en_US", "zh_CN"}) {
+        QLocale::setDefault(QLocale(name));
+        QtBundle::loadTranslations();
+        auto text = [](const char* key) { return QCoreApplication::translate("Localizable", key); };
+        const QString cause = text("cause_desktop_tool_failed")
+                                  .arg(
+                                      "xfconf-query --channel xfce4-desktop --property "
+                                      "/backdrop/screen0/monitorHDMI-1/workspace0/last-image");
+        application.showStatus(
+            {.title = text("status_untitled").toStdString(),
+             .activity = text("status_desktop_failed").arg("12:00", cause).toStdString()});
+        pause(500ms);
+        saveScreenshot(QStringLiteral("task-bar-window-failure-%1.png").arg(name));
+        EXPECT_EQ(labels[0]->pixmap().toImage(), QtApplication::icon().pixmap(90).toImage());
+        for (QLabel* label : labels)
+            EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                << label->text().toStdString();
+    }
     window.close();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(application.activationPolicy(), ActivationPolicy::Accessory);
@@ -249,6 +277,12 @@ TEST_F(GuiTest, TheIconRegistersWithAStatusNotifierHostAndANewPictureIsNotified)
     const auto hints = qdbus_cast<QVariantMap>(notify.value(6));
     EXPECT_EQ(hints.value("image-path").toString().toStdString(),
               "file://" + sim.desktop.pictures.at(0).string());
+    // This server reads the body as markup: a credit's "<" and "&" reach it escaped.
+    application.postNotification({"<b> & co", "© <b>A & B</b>", std::nullopt});
+    ASSERT_TRUE(waitUntil([&] { return notifications.calls("Notify").size() == 2; }));
+    EXPECT_EQ(notifications.calls("Notify")[1].value(3).toString(), "<b> & co");
+    EXPECT_EQ(notifications.calls("Notify")[1].value(4).toString(),
+              "© &lt;b&gt;A &amp; B&lt;/b&gt;");
     pause(300ms);  // the notification's answer, which nothing waits for
 }
 

@@ -5,15 +5,19 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDesktopServices>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDialog>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/linux/qt_status_item.h"
 
@@ -25,6 +29,20 @@ QString qString(const std::string& text) {
 }
 
 constexpr int kThumbnailWidth = 320;
+
+// Every request to quit (the menu, another launch, a signal, the session's end) ends the main loop
+// whatever is open. Qt's own quit would be refused by the window, which only hides on close, and
+// a dialog's loop would go on running.
+class QuitFilter final : public QObject {
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() != QEvent::Quit || object != QCoreApplication::instance()) return false;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+                dialog->reject();
+        QCoreApplication::exit(0);
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -46,8 +64,11 @@ ViewController::ViewController() : buttons_(new QHBoxLayout) {
                             static_cast<QWidget*>(&activity_)})
         layout->addWidget(widget);
     layout->addLayout(buttons_);
-    setFixedWidth(kThumbnailWidth + layout->contentsMargins().left() +
-                  layout->contentsMargins().right());
+    // As tall as its text, which wraps at the thumbnail's width: a longer status line makes the
+    // window grow instead of squeezing the lines over the thumbnail.
+    for (QLabel* label : {&title_, &credit_, &setAt_, &activity_})
+        label->setFixedWidth(kThumbnailWidth);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void ViewController::show(const PictureStatus& status) {
@@ -63,13 +84,19 @@ void ViewController::showEvent(QShowEvent* event) {
 }
 
 void ViewController::fill(const PictureStatus& status) {
-    if (status.picture != picture_) {
+    if (!std::exchange(filled_, true) || status.picture != picture_) {
         picture_ = status.picture;
         // Decoded at the thumbnail's size: the whole picture takes megabytes, and QPixmap's own
         // loader would keep it in its cache for good.
-        QImageReader reader(picture_ ? QString::fromStdString(picture_->string()) : QString());
-        reader.setScaledSize(reader.size().scaled(thumbnail_.size(), Qt::KeepAspectRatio));
-        thumbnail_.setPixmap(QPixmap::fromImage(reader.read()));
+        QImage image;
+        if (picture_) {
+            QImageReader reader(QString::fromStdString(picture_->string()));
+            reader.setScaledSize(reader.size().scaled(thumbnail_.size(), Qt::KeepAspectRatio));
+            image = reader.read();
+        }
+        // Before the first picture, the application's icon rather than an empty box.
+        thumbnail_.setPixmap(image.isNull() ? QtApplication::icon().pixmap(thumbnail_.height() / 2)
+                                            : QPixmap::fromImage(image));
     }
     title_.setText(qString(status.title));
     credit_.setText(qString(status.credit));
@@ -99,6 +126,8 @@ QtApplication::QtApplication(ActivationPolicy initialPolicy) {
     // Closing the window is the user removing the entry: the menu's toggle then shows it again.
     viewController_.onClose = [this] { policy_ = ActivationPolicy::Accessory; };
     setActivationPolicy(initialPolicy);
+    quitFilter_ = std::make_unique<QuitFilter>();
+    QCoreApplication::instance()->installEventFilter(quitFilter_.get());
 }
 
 QIcon QtApplication::icon() {
@@ -140,11 +169,29 @@ int QtApplication::runModal(const Alert& alert) {
 }
 
 void QtApplication::openURL(const Url& url) {
-    QDesktopServices::openUrl(QUrl(qString(url.absoluteString())));
+    open(qString(url.absoluteString()));
 }
 
 void QtApplication::openFolder(const std::filesystem::path& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+    open(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())).toString(QUrl::FullyEncoded));
+}
+
+void QtApplication::open(const QString& address) {
+    // Whatever the opener or the program it starts prints must not land in the log, which is
+    // this program's standard output.
+    QProcess opener;
+    opener.setProgram(QStringLiteral("xdg-open"));
+    opener.setArguments({address});
+    opener.setStandardInputFile(QProcess::nullDevice());
+    opener.setStandardOutputFile(QProcess::nullDevice());
+    opener.setStandardErrorFile(QProcess::nullDevice());
+    if (opener.startDetached()) return;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Daylume"),
+                    QCoreApplication::translate("Localizable", "alert_cannot_open"));
+    box.setInformativeText(
+        QCoreApplication::translate("Localizable", "alert_cannot_open_detail").arg(address));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 void QtApplication::setStatusActions(std::vector<MenuEntry> actions) {
@@ -152,34 +199,44 @@ void QtApplication::setStatusActions(std::vector<MenuEntry> actions) {
 }
 
 void QtApplication::postNotification(const Notification& notification) {
-    QDBusMessage message;
+    const QString title = qString(notification.title), body = qString(notification.body);
     if (std::getenv("FLATPAK_ID") || QFile::exists(QStringLiteral("/.flatpak-info"))) {
-        // Inside the sandbox only the portal is there to ask.
-        message =
+        // Inside the sandbox only the portal is there to ask; it takes plain text.
+        QDBusMessage message =
             QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
                                            QStringLiteral("/org/freedesktop/portal/desktop"),
                                            QStringLiteral("org.freedesktop.portal.Notification"),
                                            QStringLiteral("AddNotification"));
         message << QStringLiteral("picture")
-                << QVariantMap{{QStringLiteral("title"), qString(notification.title)},
-                               {QStringLiteral("body"), qString(notification.body)}};
-    } else {
-        QVariantMap hints{
-            {QStringLiteral("desktop-entry"), QStringLiteral("io.github.daylume.Daylume")}};
-        if (notification.image)
-            hints.insert(QStringLiteral("image-path"),
-                         QUrl::fromLocalFile(QFile::decodeName(notification.image->c_str()))
-                             .toString(QUrl::FullyEncoded));
-        message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
-                                                 QStringLiteral("/org/freedesktop/Notifications"),
-                                                 QStringLiteral("org.freedesktop.Notifications"),
-                                                 QStringLiteral("Notify"));
-        message << QStringLiteral("Daylume") << uint(0)
-                << QStringLiteral("io.github.daylume.Daylume") << qString(notification.title)
-                << qString(notification.body) << QStringList() << hints << int(-1);
+                << QVariantMap{{QStringLiteral("title"), title}, {QStringLiteral("body"), body}};
+        // Without a notification service the call fails unseen: there is nobody to tell then.
+        QDBusConnection::sessionBus().asyncCall(message);
+        return;
     }
-    // Without a notification service the call fails unseen: there is nobody to tell then.
-    QDBusConnection::sessionBus().asyncCall(message);
+    QVariantMap hints{
+        {QStringLiteral("desktop-entry"), QStringLiteral("io.github.daylume.Daylume")}};
+    if (notification.image)
+        hints.insert(QStringLiteral("image-path"),
+                     QUrl::fromLocalFile(QFile::decodeName(notification.image->c_str()))
+                         .toString(QUrl::FullyEncoded));
+    const QString service = QStringLiteral("org.freedesktop.Notifications");
+    const QString path = QStringLiteral("/org/freedesktop/Notifications");
+    auto* capabilities = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(
+        QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities"))));
+    QObject::connect(capabilities, &QDBusPendingCallWatcher::finished, capabilities, [=] {
+        capabilities->deleteLater();
+        // A server that reads the body as markup would take a credit's "&" or "<" for it. The
+        // summary is plain text by the standard, and GNOME Shell and Plasma show it as such.
+        const QDBusPendingReply<QStringList> reply = *capabilities;
+        const bool markup =
+            reply.isValid() && reply.value().contains(QStringLiteral("body-markup"));
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+        message << QStringLiteral("Daylume") << uint(0)
+                << QStringLiteral("io.github.daylume.Daylume") << title
+                << (markup ? body.toHtmlEscaped() : body) << QStringList() << hints << int(-1);
+        QDBusConnection::sessionBus().asyncCall(message);
+    });
 }
 
 std::unique_ptr<StatusItem> QtApplication::makeStatusItem() {

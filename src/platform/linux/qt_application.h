@@ -28,6 +28,7 @@ private:
     void fill(const PictureStatus& status);
 
     PictureStatus status_;
+    bool filled_ = false;
     QLabel thumbnail_, title_, credit_, setAt_, activity_;
     QHBoxLayout* buttons_;
     std::optional<std::filesystem::path> picture_;  // the one the thumbnail shows
@@ -54,8 +55,12 @@ public:
     ViewController& window() { return viewController_; }
 
 private:
+    // Hands `address` to the desktop's opener; tells the user when there is none.
+    void open(const QString& address);
+
     ActivationPolicy policy_ = ActivationPolicy::Accessory;
     ViewController viewController_;
+    std::unique_ptr<QObject> quitFilter_;
 };
 
 }  // namespace daylume

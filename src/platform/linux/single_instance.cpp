@@ -1,6 +1,7 @@
 #include "platform/linux/single_instance.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -57,8 +58,8 @@ fs::path SingleInstance::defaultSocketPath() {
     return isPrivateFolder(folder) ? folder / "daylume.socket" : fs::path();
 }
 
-bool SingleInstance::tell(std::string_view message) const {
-    if (path_.empty() || path_.native().size() >= sizeof(sockaddr_un::sun_path)) return false;
+int SingleInstance::send(std::string_view message) const {
+    if (path_.empty() || path_.native().size() >= sizeof(sockaddr_un::sun_path)) return -1;
     const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_un address = addressOf(path_);
     const std::string line = std::string(message) + "\n";
@@ -67,8 +68,38 @@ bool SingleInstance::tell(std::string_view message) const {
         ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
         isThisUser(socket) &&
         ::send(socket, line.data(), line.size(), MSG_NOSIGNAL) == ssize_t(line.size());
+    if (told) return socket;
     if (socket >= 0) ::close(socket);
-    return told;
+    return -1;
+}
+
+bool SingleInstance::tell(std::string_view message) const {
+    const int socket = send(message);
+    if (socket >= 0) ::close(socket);
+    return socket >= 0;
+}
+
+SingleInstance::QuitOutcome SingleInstance::quit(std::chrono::milliseconds limit) const {
+    const int socket = send("quit");
+    if (socket < 0) return QuitOutcome::NotRunning;
+    // The running one keeps its end open: it closes when that process has ended.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    QuitOutcome outcome = QuitOutcome::StillRunning;
+    for (pollfd wait{socket, POLLIN, 0};;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        const int ready = ::poll(&wait, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char byte;
+        if (const ssize_t n = ::read(socket, &byte, 1); n <= 0) {
+            if (n == 0 || errno == ECONNRESET) outcome = QuitOutcome::Ended;
+            break;
+        }
+    }
+    ::close(socket);
+    return outcome;
 }
 
 bool SingleInstance::claim(std::string_view message) {
@@ -106,9 +137,15 @@ void SingleInstance::accept() {
             char buffer[64];
             const ssize_t n = ::read(client, buffer, sizeof buffer);
             if (n < 0 && errno == EAGAIN) return;
-            if (n > 0) Q_EMIT received(QString::fromUtf8(buffer, n).trimmed());
+            const QString message = n > 0 ? QString::fromUtf8(buffer, n).trimmed() : QString();
+            // Off before the socket goes: a notifier left on a closed one warns and disables
+            // itself.
+            notifier->setEnabled(false);
             notifier->deleteLater();
-            ::close(client);
+            // A launch asking to quit waits for this end to close, which happens when this
+            // process has ended.
+            if (message != QLatin1String("quit")) ::close(client);
+            if (!message.isEmpty()) Q_EMIT received(message);
         });
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <filesystem>
 #include <string_view>
 
@@ -22,6 +23,9 @@ public:
 
     // Hands `message` to the running Daylume of this user; false when none runs.
     bool tell(std::string_view message) const;
+    // Tells the running Daylume to quit and waits, up to `limit`, until that process has ended.
+    enum class QuitOutcome { NotRunning, Ended, StillRunning };
+    QuitOutcome quit(std::chrono::milliseconds limit) const;
     // Listens for later launches and returns true; or, when this user's Daylume runs already,
     // hands it `message` and returns false.
     bool claim(std::string_view message);
@@ -31,6 +35,8 @@ Q_SIGNALS:
     void received(const QString& message);
 
 private:
+    // A connected socket to the running Daylume, told `message`; -1 when none runs.
+    int send(std::string_view message) const;
     void accept();
 
     std::filesystem::path path_;
