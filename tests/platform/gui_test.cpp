@@ -191,6 +191,7 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
     withDialog([&] { delegate.toggleDockVisibility(); }, [](QMessageBox&) {});
     ViewController& window = application.window();
     ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+    EXPECT_TRUE(waitUntil([&] { return window.isMinimized(); }));  // as the entry appears
     window.showNormal();
     window.activateWindow();
     pause(800ms);

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdlib>
@@ -141,9 +142,12 @@ void QtApplication::terminate() {
 
 void QtApplication::setActivationPolicy(ActivationPolicy policy) {
     policy_ = policy;
-    if (policy == ActivationPolicy::Regular)
-        viewController_.showMinimized();
-    else
+    if (policy == ActivationPolicy::Regular) {
+        // Mapped minimized, X11 window managers show a window normally all the same (Qt gives it
+        // no iconic initial state): it is minimized once it is there.
+        viewController_.QWidget::show();
+        QTimer::singleShot(0, &viewController_, [this] { viewController_.showMinimized(); });
+    } else
         viewController_.hide();
 }
 
