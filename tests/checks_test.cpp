@@ -196,6 +196,16 @@ TEST_F(ChecksTest, TheHourlyCheckStaysUntilAPictureIsOnTheDesktop) {
     EXPECT_FALSE(sim.loop.scheduledTimers().back().repeats);
 }
 
+// An hourly install that ends after midnight hands over at once: its day is over.
+TEST_F(ChecksTest, AnHourlyInstallEndingAfterMidnightHandsOverAtOnce) {
+    sim.loop.startDate = utc(2026, 12, 6, 22, 59, 50);
+    sim.http.script(marketURL("en-GB"), today(0));
+    sim.http.script(kImage, {Seconds(15), jpegBytes()});
+    delegate.startHourlyTimer();
+    sim.loop.runUntil(Seconds(7300));
+    EXPECT_EQ(downloadTimes(), (std::vector<double>{3600, 7215}));
+}
+
 TEST(NextDayTest, TheIntervalIsCountedInUtcWhateverTheLocalZone) {
     const std::vector<std::pair<Date, double>> cases = {
         {utc(2026, 12, 6, 5, 4, 25), 68136},  // 18 h 55 min 36 s

@@ -46,7 +46,8 @@ public:
     void runHourlyCheck(const std::shared_ptr<Timer>& fired, const LastSeenURL& lastSeenURLString);
     void handleHourlyResult(std::optional<FoundImage> found, const LastSeenURL& lastSeenURLString,
                             const std::shared_ptr<Timer>& fired);
-    void scheduleNextDayTimer();
+    // The next-day timer, for the day after the one `resultTakenAt` (else now) belongs to.
+    void scheduleNextDayTimer(std::optional<Date> resultTakenAt = std::nullopt);
 
     // ---- Launch and wake checks (triggers/launch_wake_checks.cpp)
     void runLaunchCheck();

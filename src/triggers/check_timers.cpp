@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 
 #include "shell/app_delegate.h"
@@ -37,11 +38,12 @@ void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
     if (*lastSeenURLString == text) return;
     *lastSeenURLString = text;
     setCurrentImage(*found);
-    startImageDownload(found->url, [this, text, lastSeenURLString, fired](bool installed) {
+    const Date takenAt = platform_.mainLoop.currentDate();
+    startImageDownload(found->url, [this, text, lastSeenURLString, fired, takenAt](bool installed) {
         if (installed) {
-            // Today's picture is in place: wait for tomorrow's.
+            // The day's picture is in place: wait for the next day's.
             fired->invalidate();
-            scheduleNextDayTimer();
+            scheduleNextDayTimer(takenAt);
         } else if (*lastSeenURLString == text) {
             lastSeenURLString->reset();  // the next tick tries again, not tomorrow's
         }
@@ -49,13 +51,15 @@ void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
     platform_.log.line("✅ 成功拉取并设置新壁纸");
 }
 
-void AppDelegate::scheduleNextDayTimer() {
+void AppDelegate::scheduleNextDayTimer(std::optional<Date> resultTakenAt) {
     using namespace std::chrono;
     // System time counts UTC days, whatever the machine's time zone: the next midnight is the
-    // first instant strictly after now that starts a day, a whole day away at midnight itself.
+    // first instant strictly after the result that starts a day, a whole day away at midnight
+    // itself. An install that ended after it hands over at once.
     const Date now = platform_.mainLoop.currentDate();
-    const Date nextMidnight = floor<days>(now) + days(1);
-    const Seconds interval = duration_cast<Seconds>(nextMidnight - now) + kAfterMidnight;
+    const Date nextMidnight = floor<days>(resultTakenAt.value_or(now)) + days(1);
+    const Seconds interval =
+        std::max(Seconds(0), duration_cast<Seconds>(nextMidnight - now) + kAfterMidnight);
     if (timer) timer->invalidate();
     timer = platform_.mainLoop.scheduledTimer(
         interval, false, [this](const std::shared_ptr<Timer>&) { startHourlyTimer(); });
