@@ -2,8 +2,6 @@
 // the deadline, and what is dropped.
 #include "support/prelude.h"
 
-#include "pipeline/image_lookup.h"
-
 namespace daylume::test {
 namespace {
 

@@ -4,8 +4,9 @@
 namespace daylume {
 
 void AppDelegate::refreshWallpaper() {
-    fetchLatestImageURL(onMainThread(
-        [this](std::optional<FoundImage> found) { handleRefreshResult(std::move(found)); }));
+    fetchLatestImageURL(onMainThread([this](std::optional<FoundImage> found, const LookupFailure&) {
+        handleRefreshResult(std::move(found));
+    }));
 }
 
 void AppDelegate::handleRefreshResult(std::optional<FoundImage> found) {

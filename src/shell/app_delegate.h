@@ -114,7 +114,7 @@ private:
                     status_.lookupEnded(std::exchange(*first, false),
                                         found ? std::nullopt : std::optional(why));
                     updateStatus();
-                    handler(std::move(found));
+                    handler(std::move(found), why);
                 });
         };
     }
@@ -133,8 +133,10 @@ private:
     bool currentImageInstalled_ = false;
     // applicationWillTerminate has run: the deferred set-up must not.
     bool terminating_ = false;
-    // A check for the network's return ran less than kNetworkCheckSpacing ago.
+    // A check for the network's return reached the service less than kNetworkCheckSpacing ago;
+    // holds are counted so that an earlier one's end does not end a later one.
     bool networkCheckHeld_ = false;
+    int networkHolds_ = 0;
 
     // What the user is shown.
     UserStatus status_;

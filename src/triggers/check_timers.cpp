@@ -21,8 +21,8 @@ void AppDelegate::startHourlyTimer() {
 void AppDelegate::runHourlyCheck(const std::shared_ptr<Timer>& fired,
                                  const LastSeenURL& lastSeenURLString) {
     platform_.log.line("🔁 每小时检查 Bing 是否有新图");
-    fetchLatestImageURL(
-        onMainThread([this, fired, lastSeenURLString](std::optional<FoundImage> found) {
+    fetchLatestImageURL(onMainThread(
+        [this, fired, lastSeenURLString](std::optional<FoundImage> found, const LookupFailure&) {
             handleHourlyResult(std::move(found), lastSeenURLString, fired);
         }));
 }

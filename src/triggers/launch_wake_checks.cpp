@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "shell/app_delegate.h"
 
 namespace daylume {
@@ -14,14 +16,24 @@ void AppDelegate::runLaunchCheck() {
 
 void AppDelegate::tryFetchAfterWake() {
     platform_.log.line("💡 唤醒或激活后尝试补偿拉取新图");
-    fetchLatestImageURL(onMainThread(
-        [this](std::optional<FoundImage> found) { handleWakeResult(std::move(found)); }));
+    fetchLatestImageURL(
+        onMainThread([this](std::optional<FoundImage> found, const LookupFailure& why) {
+            // A check that could not reach the service leaves the network's next return free
+            // to check: after a resume, DNS or a VPN often comes a moment after the network.
+            const auto unreached = {Cause::NoNetwork, Cause::NoAnswer, Cause::ConnectionClosed,
+                                    Cause::TimedOut};
+            if (!found && std::ranges::find(unreached, why.cause) != unreached.end())
+                networkCheckHeld_ = false;
+            handleWakeResult(std::move(found));
+        }));
 }
 
 void AppDelegate::networkDidReturn() {
     if (networkCheckHeld_) return;
     networkCheckHeld_ = true;
-    platform_.mainLoop.asyncAfter(kNetworkCheckSpacing, [this] { networkCheckHeld_ = false; });
+    platform_.mainLoop.asyncAfter(kNetworkCheckSpacing, [this, hold = ++networkHolds_] {
+        if (hold == networkHolds_) networkCheckHeld_ = false;
+    });
     tryFetchAfterWake();
 }
 
