@@ -45,7 +45,7 @@ public:
     using LastSeenURL = std::shared_ptr<std::optional<std::string>>;
     void runHourlyCheck(const std::shared_ptr<Timer>& fired, const LastSeenURL& lastSeenURLString);
     void handleHourlyResult(std::optional<FoundImage> found, const LastSeenURL& lastSeenURLString,
-                            const std::shared_ptr<Timer>& fired);
+                            const std::weak_ptr<Timer>& fired);
     // The next-day timer, for the day after the one `resultTakenAt` (else now) belongs to.
     void scheduleNextDayTimer(std::optional<Date> resultTakenAt = std::nullopt);
 

@@ -21,15 +21,17 @@ void AppDelegate::startHourlyTimer() {
 void AppDelegate::runHourlyCheck(const std::shared_ptr<Timer>& fired,
                                  const LastSeenURL& lastSeenURLString) {
     platform_.log.line("🔁 每小时检查 Bing 是否有新图");
-    fetchLatestImageURL(onMainThread(
-        [this, fired, lastSeenURLString](std::optional<FoundImage> found, const LookupFailure&) {
-            handleHourlyResult(std::move(found), lastSeenURLString, fired);
-        }));
+    // The closures cross threads and may be released on the network thread: a timer must not
+    // be, so they hold it weakly.
+    fetchLatestImageURL(onMainThread([this, fired = std::weak_ptr(fired), lastSeenURLString](
+                                         std::optional<FoundImage> found, const LookupFailure&) {
+        handleHourlyResult(std::move(found), lastSeenURLString, fired);
+    }));
 }
 
 void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
                                      const LastSeenURL& lastSeenURLString,
-                                     const std::shared_ptr<Timer>& fired) {
+                                     const std::weak_ptr<Timer>& fired) {
     if (!found) {
         platform_.log.line("❌ 无法获取 Bing 图片");
         return;
@@ -42,7 +44,7 @@ void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
     startImageDownload(found->url, [this, text, lastSeenURLString, fired, takenAt](bool installed) {
         if (installed) {
             // The day's picture is in place: wait for the next day's.
-            fired->invalidate();
+            if (const auto hourly = fired.lock()) hourly->invalidate();
             scheduleNextDayTimer(takenAt);
         } else if (*lastSeenURLString == text) {
             lastSeenURLString->reset();  // the next tick tries again, not tomorrow's

@@ -23,6 +23,7 @@ void SimLoop::runUntil(Seconds time) {
         const Queue previous = current_;
         current_ = node.mapped().queue;
         node.mapped().task();
+        node.mapped().task = nullptr;  // released where it ran, as a thread's queue does
         current_ = previous;
     }
     now_ = time;
@@ -36,6 +37,11 @@ class SimTimer final : public Timer, public std::enable_shared_from_this<SimTime
 public:
     SimTimer(SimLoop& loop, Seconds interval, bool repeats, TimerBlock block)
         : loop_(loop), interval_(interval), repeats_(repeats), block_(std::move(block)) {}
+    ~SimTimer() override {
+        const auto queue = loop_.currentQueue();
+        loop_.timersReleasedOffMain +=
+            queue == SimLoop::Queue::Network || queue == SimLoop::Queue::Download;
+    }
 
     void arm(Seconds delay) {
         loop_.asyncAfter(delay, [self = shared_from_this()] { self->fire(); });

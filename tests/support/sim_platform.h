@@ -50,6 +50,8 @@ public:
     void runFor(Seconds duration) { runUntil(now_ + duration); }
     // The queue of the task now running: where a completion was called from.
     Queue currentQueue() const { return current_; }
+    // Timers released while a network or download task ran: Qt's die only on their thread.
+    int timersReleasedOffMain = 0;
 
 private:
     void schedule(Seconds at, Queue queue, Task task);
@@ -59,12 +61,12 @@ private:
         Task task;
     };
     // Keyed by (due time in microseconds, sequence number).
+    Queue current_ = Queue::None;  // before the tasks: a timer they hold may ask at the end
     std::map<std::pair<long long, long long>, Entry> tasks_;
     long long sequence_ = 0;
     std::vector<std::weak_ptr<Timer>> timers_;
     std::vector<ScheduledTimer> scheduled_;
     Seconds now_{0};
-    Queue current_ = Queue::None;
 };
 
 // A scripted answer to a request. Unscripted requests never finish.
