@@ -152,6 +152,28 @@ TEST_F(ChecksTest, AWakeCheckTriesAgainWhatFailedAndWhatDiffersInLetterCase) {
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
 }
 
+// With the picture kept and only the desktop failing, later checks set the kept copy again
+// instead of downloading it; a desktop that cannot change by itself waits for a wake, not every
+// activation.
+TEST_F(ChecksTest, APictureKeptButNotSetIsSetAgainNotDownloaded) {
+    sim.desktop.failure = Error{"Desktop", 1, "x", Cause::DesktopToolMissing, "swaymsg"};
+    sim.http.script(marketURL("en-US"), today(0.1));
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(10));
+    delegate.refreshWallpaper();
+    sim.loop.runUntil(Seconds(20));
+    delegate.tryFetchAfterWake(true);  // an activation
+    sim.loop.runUntil(Seconds(30));
+    EXPECT_EQ(sim.log.count("❌ 设置桌面壁纸失败："), 2);
+    EXPECT_EQ(sim.log.count(kUnchanged), 1);
+    sim.desktop.failure.reset();
+    delegate.tryFetchAfterWake();
+    sim.loop.runUntil(Seconds(40));
+    EXPECT_EQ(sim.log.lines().back(), "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string());
+    EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
+    EXPECT_EQ(sim.http.downloads().size(), 1u);
+}
+
 // After a wake the network is often not back yet; its return checks again, once per half
 // minute however often a flapping network comes back.
 TEST_F(ChecksTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {

@@ -31,15 +31,24 @@ void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> o
     if (currentImageURL == url) running.facts = currentImageFacts_;
     status_.installStarted();
     updateStatus();
-    platform_.http.downloadTask(url, [this, url, onInstalled = std::move(onInstalled)](
-                                         std::optional<std::filesystem::path> file,
-                                         const HttpResponse& response, std::optional<Error> error) {
-        InstallOutcome outcome =
-            handleDownloadedImage(platform_, std::move(file), response, std::move(error));
+    auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
         platform_.mainLoop.async([this, url, outcome = std::move(outcome), onInstalled] {
             handleInstallOutcome(url, outcome);
             if (onInstalled) onInstalled(!outcome.error);
         });
+    };
+    // Stored already, only the desktop failed: set the kept copy again, as an install does.
+    if (keptNotSet_ && keptNotSet_->url == url &&
+        platform_.files.fileExists(keptNotSet_->picture)) {
+        platform_.http.onDownloadQueue([this, picture = keptNotSet_->picture, installed] {
+            installed(installWallpaper(platform_, picture, {200, "image/jpeg"}));
+        });
+        return;
+    }
+    platform_.http.downloadTask(url, [this, installed](std::optional<std::filesystem::path> file,
+                                                       const HttpResponse& response,
+                                                       std::optional<Error> error) {
+        installed(handleDownloadedImage(platform_, std::move(file), response, std::move(error)));
     });
 }
 
@@ -51,6 +60,10 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
         if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
+    if (currentImageURL == url)
+        keptNotSet_ = outcome.error && outcome.picture && !outcome.inDownload
+                          ? std::optional(KeptNotSet{url, *outcome.picture, outcome.error->cause})
+                          : std::nullopt;
     status_.installEnded(facts, outcome);
     updateStatus();
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/main_loop.h"
 #include "platform/url.h"
 
 namespace daylume {
@@ -40,6 +41,9 @@ public:
     // returns. A download that failed before any byte of its answer (connection closed or
     // refused, HTTP 502, 503 or 504) is tried again, at most twice, before it is reported.
     virtual void downloadTask(const Url& url, DownloadCompletion completion) = 0;
+    // Runs `task` on the serial download queue after the completions already there: work that
+    // must not overlap an install.
+    virtual void onDownloadQueue(Task task) = 0;
     // The task's completion will not be called, and its connection is let go. From any thread,
     // also from inside a completion; a task that has ended already is left alone.
     virtual void cancel(HttpTaskId task) = 0;

@@ -51,8 +51,9 @@ public:
 
     // ---- Launch and wake checks (triggers/launch_wake_checks.cpp)
     void runLaunchCheck();
-    void tryFetchAfterWake();
-    void handleWakeResult(std::optional<FoundImage> found);
+    // An activation (not a wake) does not retry a desktop that cannot change by itself.
+    void tryFetchAfterWake(bool activation = false);
+    void handleWakeResult(std::optional<FoundImage> found, bool activation = false);
     // A wake check once the network is back: the one at the wake itself often ran without it.
     void networkDidReturn();
 
@@ -131,6 +132,14 @@ private:
     std::map<std::string, RunningInstalls, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.
     bool currentImageInstalled_ = false;
+    // The picture of currentImageURL is stored, but the desktop could not be set to it: later
+    // checks set it again rather than download it.
+    struct KeptNotSet {
+        Url url;
+        std::filesystem::path picture;
+        Cause cause;
+    };
+    std::optional<KeptNotSet> keptNotSet_;
     // applicationWillTerminate has run: the deferred set-up must not.
     bool terminating_ = false;
     // A check for the network's return reached the service less than kNetworkCheckSpacing ago;

@@ -32,7 +32,8 @@ void AppDelegate::setupStatusItem() {
     updateStatus();
 
     platform_.notifications.addObserver(SystemEvent::Wake, [this] { tryFetchAfterWake(); });
-    platform_.notifications.addObserver(SystemEvent::Activation, [this] { tryFetchAfterWake(); });
+    platform_.notifications.addObserver(SystemEvent::Activation,
+                                        [this] { tryFetchAfterWake(true); });
     platform_.notifications.addObserver(SystemEvent::RefreshRequest,
                                         [this] { refreshWallpaper(); });
     platform_.notifications.addObserver(SystemEvent::NetworkReturn, [this] { networkDidReturn(); });

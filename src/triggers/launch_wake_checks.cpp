@@ -14,17 +14,17 @@ void AppDelegate::runLaunchCheck() {
     tryFetchAfterWake();
 }
 
-void AppDelegate::tryFetchAfterWake() {
+void AppDelegate::tryFetchAfterWake(bool activation) {
     platform_.log.line("💡 唤醒或激活后尝试补偿拉取新图");
     fetchLatestImageURL(
-        onMainThread([this](std::optional<FoundImage> found, const LookupFailure& why) {
+        onMainThread([this, activation](std::optional<FoundImage> found, const LookupFailure& why) {
             // A check that could not reach the service leaves the network's next return free
             // to check: after a resume, DNS or a VPN often comes a moment after the network.
             const auto unreached = {Cause::NoNetwork, Cause::NoAnswer, Cause::ConnectionClosed,
                                     Cause::TimedOut};
             if (!found && std::ranges::find(unreached, why.cause) != unreached.end())
                 networkCheckHeld_ = false;
-            handleWakeResult(std::move(found));
+            handleWakeResult(std::move(found), activation);
         }));
 }
 
@@ -37,13 +37,18 @@ void AppDelegate::networkDidReturn() {
     tryFetchAfterWake();
 }
 
-void AppDelegate::handleWakeResult(std::optional<FoundImage> found) {
+void AppDelegate::handleWakeResult(std::optional<FoundImage> found, bool activation) {
     if (!found) {
         platform_.log.line("❌ 唤醒后无新图");
         return;
     }
-    // An address whose install failed counts as new: the check tries it again.
-    if (isCurrentImage(found->url)) {
+    // An address whose install failed counts as new: the check tries it again; but a desktop
+    // that cannot change by itself (none supported, a tool missing) waits for a wake or a tick,
+    // not every window the user opens.
+    const bool cannotChangeYet =
+        activation && keptNotSet_ && keptNotSet_->url == found->url &&
+        (keptNotSet_->cause == Cause::NoDesktop || keptNotSet_->cause == Cause::DesktopToolMissing);
+    if (isCurrentImage(found->url) || cannotChangeYet) {
         platform_.log.line("ℹ️ 唤醒后图未变，无需刷新");
         return;
     }

@@ -104,6 +104,9 @@ public:
     HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
     void downloadTask(const Url& url, DownloadCompletion completion) override;
     void cancel(HttpTaskId task) override { requests_.at(task - 1).cancelled = true; }
+    void onDownloadQueue(Task task) override {
+        loop_.scheduleOn(SimLoop::Queue::Download, Seconds(0), std::move(task));
+    }
 
 private:
     SimLoop& loop_;

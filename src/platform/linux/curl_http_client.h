@@ -71,6 +71,7 @@ public:
     HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
     void downloadTask(const Url& url, DownloadCompletion completion) override;
     void cancel(HttpTaskId task) override;
+    void onDownloadQueue(Task task) override { downloadQueue_.async(std::move(task)); }
     // Drops every request still running, without calling back, and joins both threads.
     void stop();
 
