@@ -37,15 +37,15 @@ TEST(SingleInstanceTest, LaterLaunchesHandTheirRequestToTheFirst) {
 
 // Another local user must neither receive this user's launches nor keep Daylume from starting:
 // not through a folder of theirs at the fallback path, nor through a socket they listen on.
+// Without XDG_RUNTIME_DIR the socket lives in the user's cache folder, never in a shared one.
 TEST(SingleInstanceTest, NoOtherUserStandsInForTheFirst) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
     constexpr uid_t kOther = 4242;
-    TempDir tmp, runtime;
-    setenv("TMPDIR", tmp.path().c_str(), 1);
+    TempDir cache, runtime;
+    setenv("XDG_CACHE_HOME", cache.path().c_str(), 1);
     unsetenv("XDG_RUNTIME_DIR");
-    const fs::path theirs = tmp.path() / ("daylume-" + std::to_string(getuid()));
-    fs::create_directory(theirs);
-    ASSERT_EQ(chown(theirs.c_str(), kOther, kOther), 0);
+    EXPECT_EQ(SingleInstance::defaultSocketPath(), cache.path() / "daylume" / "daylume.socket");
+    ASSERT_EQ(chown((cache.path() / "daylume").c_str(), kOther, kOther), 0);
     EXPECT_EQ(SingleInstance::defaultSocketPath(), fs::path());
     EXPECT_TRUE(SingleInstance().claim("activate"));
 
@@ -77,7 +77,7 @@ TEST(SingleInstanceTest, NoOtherUserStandsInForTheFirst) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the other user's process was told something";
-    unsetenv("TMPDIR");
+    unsetenv("XDG_CACHE_HOME");
     unsetenv("XDG_RUNTIME_DIR");
 }
 

@@ -10,6 +10,7 @@
 
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,11 +52,24 @@ fs::path SingleInstance::defaultSocketPath() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         runtime && runtime[0] == '/' && isPrivateFolder(runtime))
         return fs::path(runtime) / "daylume.socket";
-    const char* tmp = std::getenv("TMPDIR");
-    const fs::path folder =
-        fs::path(tmp && tmp[0] == '/' ? tmp : "/tmp") / ("daylume-" + std::to_string(::getuid()));
-    ::mkdir(folder.c_str(), 0700);  // may exist already; checked next
-    return isPrivateFolder(folder) ? folder / "daylume.socket" : fs::path();
+    // Else a folder in this user's home: one in a shared folder such as /tmp could be taken
+    // by another user first.
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    const fs::path folder = cache && cache[0] == '/' ? fs::path(cache) / "daylume"
+                            : home && home[0] == '/' ? fs::path(home) / ".cache" / "daylume"
+                                                     : fs::path();
+    if (!folder.empty()) {
+        std::error_code ignored;  // checked next
+        fs::create_directories(folder.parent_path(), ignored);
+        ::mkdir(folder.c_str(), 0700);
+        if (isPrivateFolder(folder)) return folder / "daylume.socket";
+    }
+    std::fprintf(stderr,
+                 "Daylume: no private folder for its socket (XDG_RUNTIME_DIR is not set and %s "
+                 "is not this user's alone): a later launch starts another Daylume\n",
+                 folder.empty() ? "there is no home folder" : folder.c_str());
+    return {};
 }
 
 int SingleInstance::send(std::string_view message) const {

@@ -17,8 +17,8 @@ public:
     // An empty path: no safe place to meet, so this process runs on its own.
     explicit SingleInstance(std::filesystem::path socketPath = defaultSocketPath());
     ~SingleInstance() override;
-    // daylume.socket in $XDG_RUNTIME_DIR, else in ${TMPDIR:-/tmp}/daylume-<uid>, made if need be;
-    // empty when the folder is not this user's alone.
+    // daylume.socket in $XDG_RUNTIME_DIR, else in ${XDG_CACHE_HOME:-~/.cache}/daylume, made if
+    // need be; empty, with a line on stderr, when the folder is not this user's alone.
     static std::filesystem::path defaultSocketPath();
 
     // Hands `message` to the running Daylume of this user; false when none runs.
