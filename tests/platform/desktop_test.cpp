@@ -4,7 +4,12 @@
 // GLib's keyfile back end in a temporary folder, read back with the gsettings tool.
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QProcess>
+#include <QSettings>
+#include <QThread>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -75,10 +80,14 @@ protected:
         if (const char* path = std::getenv("PATH")) savedPath_ = path;
         fs::create_directory(bin());
         setenv("PATH", bin().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (temp_.path() / "config").c_str(), 1);
     }
     void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
 
     fs::path bin() const { return temp_.path() / "bin"; }
+    QString lxqtSettings() const {
+        return QString::fromStdString(temp_.path() / "config/pcmanfm-qt/lxqt/settings.conf");
+    }
 
     // A tool that writes one line per call, each argument in brackets, then runs `then`.
     void addTool(const std::string& name, const std::string& then = "exit 0") {
@@ -130,6 +139,39 @@ TEST_F(DesktopToolTest, EachToolIsAskedForThePictureOnTheScreenOrEveryScreen) {
     addTool("feh");
     set(DesktopSession::X11, "/p/b.jpg", "");
     EXPECT_EQ(calls(), (std::vector<std::string>{"[--zoom][/p/a.jpg]", "[--bg-fill][/p/b.jpg]"}));
+}
+
+// pcmanfm-qt writes back the mode it started with, now and when it quits; colour only would be
+// back at the next login. A running one is asked to quit first and started again after.
+TEST_F(DesktopToolTest, LxqtKeepsTheModeThatShowsThePictureAfterTheNextLogin) {
+    struct Desktop : QDBusVirtualObject {
+        bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
+            quits += message.member() == "quit";
+            bus.send(message.createReply());
+            return QDBusConnection(bus).unregisterService("org.pcmanfm.PCManFM");
+        }
+        QString introspect(const QString&) const override { return {}; }
+        int quits = 0;
+    } desktop;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.registerVirtualObject("/Application", &desktop));
+    const fs::path started = bin() / "started";
+    fs::create_directories(fs::path(lxqtSettings().toStdString()).parent_path());
+    addTool("pcmanfm-qt",
+            "case $1 in --set-wallpaper) printf '[Desktop]\\nWallpaperMode=none\\n' > '" +
+                lxqtSettings().toStdString() + "';; *) : > '" + started.native() + "';; esac");
+    for (const bool running : {false, true}) {
+        if (running) {
+            ASSERT_TRUE(bus.registerService("org.pcmanfm.PCManFM"));
+        }
+        set(DesktopSession::Lxqt, "/p/a.jpg", "");
+        for (int i = 0; running && i < 100 && !fs::exists(started); ++i) QThread::msleep(50);
+        QSettings settings(lxqtSettings(), QSettings::IniFormat);
+        EXPECT_EQ(settings.value("Desktop/WallpaperMode").toString().toStdString(), "stretch");
+        EXPECT_EQ(settings.value("Desktop/Wallpaper").toString().toStdString(), "/p/a.jpg");
+        EXPECT_EQ(desktop.quits, int(running));
+        EXPECT_EQ(calls().size(), running ? 2U : 1U);  // started again only when it ran
+    }
 }
 
 TEST_F(DesktopToolTest, AMissingToolIsNamedAndAFailingOneStopsWithItsErrorOutput) {

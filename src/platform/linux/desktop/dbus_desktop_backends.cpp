@@ -1,19 +1,24 @@
-// The back ends that talk to the desktop over the session bus: KDE Plasma, XFCE's xfconf and the
-// desktop portal.
+// The back ends that talk to the desktop over the session bus: KDE Plasma, XFCE's xfconf, LXQt's
+// pcmanfm-qt and the desktop portal.
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
 #include <QVariantMap>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -148,6 +153,60 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
         return;
     }
     for (const QString& property : images) set(property, file);
+}
+
+// ---- LXQt
+
+void LxqtBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    constexpr Peer lxqt{"LXQt", "pcmanfm-qt"};
+    // pcmanfm-qt 1.2 ignores "zoom"; "stretch" fills the screen with every version.
+    const QString mode = QStringLiteral("stretch");
+    runDesktopTool(lxqt.desktop, "pcmanfm-qt",
+                   {"--set-wallpaper", picture.string(), "--wallpaper-mode=stretch"});
+
+    // pcmanfm-qt shows that mode at once but keeps the one it started with, and writes that one to
+    // its settings (it just has, and does again when it quits): a desktop left at colour only
+    // would be colour only again at the next login. Only a restart reads the settings again.
+    const QString settingsFile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/pcmanfm-qt/lxqt/settings.conf");
+    if (QSettings(settingsFile, QSettings::IniFormat)
+            .value(QStringLiteral("Desktop/WallpaperMode")) == mode)
+        return;
+    const QString service = QStringLiteral("org.pcmanfm.PCManFM");
+    QDBusConnectionInterface* names = sessionBus(lxqt).interface();
+    const bool running = names && names->isServiceRegistered(service);
+    if (running) {
+        call(lxqt, sessionBus(lxqt),
+             QDBusMessage::createMethodCall(service, QStringLiteral("/Application"),
+                                            QStringLiteral("org.pcmanfm.Application"),
+                                            QStringLiteral("quit")));
+        // It writes its settings as it quits: ours go in after.
+        const auto end =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs);
+        while (names->isServiceRegistered(service)) {
+            if (std::chrono::steady_clock::now() > end)
+                fail(lxqt, "pcmanfm-qt did not quit within 10 s to take the wallpaper mode");
+            QThread::msleep(50);
+        }
+    }
+    {
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Desktop/Wallpaper"), QFile::decodeName(picture.c_str()));
+        settings.setValue(QStringLiteral("Desktop/WallpaperMode"), mode);
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            failDesktop(lxqt.desktop, "cannot write " + settingsFile.toStdString(),
+                        Cause::FileError, {});
+    }
+    if (!running) return;  // the desktop shows it when it starts
+    // As LXQt's session starts it; stdout is the log's.
+    QProcess desktop;
+    desktop.setProgram(QStringLiteral("pcmanfm-qt"));
+    desktop.setArguments({QStringLiteral("--desktop"), QStringLiteral("--profile=lxqt")});
+    desktop.setStandardOutputFile(QProcess::nullDevice());
+    if (!desktop.startDetached())
+        fail(lxqt, "pcmanfm-qt could not be started again: " + desktop.errorString().toStdString());
 }
 
 // ---- Desktop portal

@@ -145,13 +145,6 @@ void HyprlandBackground::setPicture(const std::filesystem::path& picture, const 
                    {"hyprpaper", "wallpaper", screen.name + "," + picture.string()});
 }
 
-void LxqtBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    // pcmanfm-qt 1.2 ignores "zoom" (and a desktop left at colour only shows no picture at
-    // all); "stretch" fills the screen with every version.
-    runDesktopTool("LXQt", "pcmanfm-qt",
-                   {"--set-wallpaper", picture.string(), "--wallpaper-mode=stretch"});
-}
-
 void runDesktopTool(std::string_view desktop, const std::string& program,
                     const std::vector<std::string>& arguments) {
     QStringList args;
