@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Footprint at rest: Daylume after its launch check and first install, and a bare Qt tray
-# program beside it, both idle for the same 60 s on one X display with trayer. Prints resident
-# memory, CPU time and context switches (all threads) in that minute.
+# program beside it, both idle for the same 60 s on one X display with trayer. Prints resident,
+# proportional (PSS) and private (USS) memory, CPU time and context switches (all threads) in
+# that minute.
 #
 #   bench/idle.sh DAYLUME BARE_TRAY    (run under tests/run-with-xvfb)
 #
@@ -38,6 +39,8 @@ sleep 35
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 switches() { cat /proc/"$1"/task/*/status | awk '/^(non)?voluntary_ctxt_switches/ {n += $2} END {print n}'; }
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
+pss() { awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup"; }
+uss() { awk '/^Private_(Clean|Dirty):/ {n += $2} END {print n}' "/proc/$1/smaps_rollup"; }
 threads() { ls "/proc/$1/task" | wc -l; }
 
 declare -A t0 s0
@@ -45,10 +48,17 @@ for pid in $daylume_pid $bare_pid; do t0[$pid]=$(ticks $pid); s0[$pid]=$(switche
 sleep "$seconds"
 hz=$(getconf CLK_TCK)
 printf 'idle for %d s, from 35 s after the first install (trayer on Xvfb)\n' "$seconds"
-printf '%-10s %10s %8s %14s %16s\n' program "RSS (KiB)" threads "CPU (ms)" "ctx switches"
+printf '%-10s %10s %10s %10s %8s %14s %16s\n' program "RSS (KiB)" "PSS (KiB)" "USS (KiB)" \
+    threads "CPU (ms)" "ctx switches"
 for pid in $daylume_pid $bare_pid; do
     name=Daylume; [ "$pid" = "$bare_pid" ] && name=bare-tray
-    printf '%-10s %10d %8d %14d %16d\n' $name "$(rss $pid)" "$(threads $pid)" \
+    printf '%-10s %10d %10d %10d %8d %14d %16d\n' $name "$(rss $pid)" "$(pss $pid)" "$(uss $pid)" \
+        "$(threads $pid)" \
         $(( ($(ticks $pid) - ${t0[$pid]}) * 1000 / hz )) $(( $(switches $pid) - ${s0[$pid]} ))
 done
-awk -v a="$(rss $daylume_pid)" -v b="$(rss $bare_pid)" 'BEGIN {printf "RSS ratio %.2f (goal <= 1.3)\n", a / b}'
+awk -v a="$(rss $daylume_pid)" -v b="$(rss $bare_pid)" -v c="$(uss $daylume_pid)" -v d="$(uss $bare_pid)" \
+    'BEGIN {printf "RSS ratio %.2f (goal <= 1.3), USS ratio %.2f (goal <= 2)\n", a / b, c / d}'
+# Where Daylume's private memory is: the largest mappings.
+awk '/^[0-9a-f]+-/ {name = NF >= 6 ? $6 : "[anon]"} /^Private_(Clean|Dirty):/ {kib[name] += $2}
+     END {for (n in kib) if (kib[n] >= 256) printf "  %7d KiB  %s\n", kib[n], n}' \
+    "/proc/$daylume_pid/smaps" | sort -rn | head -12

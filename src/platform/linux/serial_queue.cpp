@@ -1,5 +1,7 @@
 #include "platform/linux/serial_queue.h"
 
+#include <malloc.h>
+
 namespace daylume {
 
 SerialQueue::SerialQueue() : context_(new QObject) {
@@ -17,7 +19,16 @@ void SerialQueue::stop() {
 
 void SerialQueue::async(Task task) {
     if (stopped_) return;
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+    ++pending_;
+    QMetaObject::invokeMethod(
+        context_,
+        [this, task = std::move(task)] {
+            task();
+            // Idle again: the heap an install grew (a picture's bytes, a decoder's buffers) goes
+            // back to the system rather than staying with a program that then sleeps for hours.
+            if (--pending_ == 0) ::malloc_trim(0);
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace daylume

@@ -22,6 +22,7 @@ private:
     QThread thread_;
     QObject* context_;  // lives on the worker thread
     std::atomic<bool> stopped_ = false;
+    std::atomic<int> pending_ = 0;
 };
 
 }  // namespace daylume
