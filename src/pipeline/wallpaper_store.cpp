@@ -52,8 +52,11 @@ void checkPicture(const fs::path& file, const HttpResponse& response) {
 
 std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
     std::vector<DirectoryEntry> images = files.contentsOfDirectory(folder);
+    // A symbolic link or a folder named like a picture is none of ours: pruning for it would
+    // delete real pictures, and setting a link would show whatever it points to.
     std::erase_if(images, [](const DirectoryEntry& entry) {
-        return !isStoredImageName(entry.path.filename().native());
+        return entry.type != fs::file_type::regular ||
+               !isStoredImageName(entry.path.filename().native());
     });
     return images;
 }
