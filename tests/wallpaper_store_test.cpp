@@ -197,8 +197,7 @@ TEST_F(WallpaperStoreTest, OnlyAWholePictureOfASaneSizeIsStored) {
          "received no JPEG, PNG or WebP picture: HTTP 200, no content type, 0 bytes"},
         {encodedImage("BMP"), {200, "image/bmp"}, "received no JPEG, PNG or WebP picture: "},
         {jpeg.substr(0, jpeg.size() / 2), kJpegResponse, "received an incomplete jpeg picture: "},
-        {jpeg.substr(0, jpeg.find("\xFF\xDA") + 20) + std::string(5000, 'x'), kJpegResponse,
-         "received an incomplete jpeg"},
+        {jpeg.substr(0, jpeg.size() / 2) + "\xFF\xD9", kJpegResponse, "incomplete jpeg"},  // a hole
         {png.substr(0, png.size() - 12), {}, "received an incomplete png picture: "},
         {webp.substr(0, webp.size() - 10), {}, "received an incomplete webp picture: "},
         {huge, kJpegResponse, "the picture is too large to show: 30000x30000 pixels"},
@@ -213,7 +212,7 @@ TEST_F(WallpaperStoreTest, OnlyAWholePictureOfASaneSizeIsStored) {
     EXPECT_EQ(folder(), before);
     EXPECT_TRUE(sim.desktop.pictures.empty());
 
-    for (const std::string& whole : {jpeg, png, webp})
+    for (const std::string& whole : {jpeg + std::string(1000, '\0'), png, webp})  // padded
         EXPECT_TRUE(install(whole, {}).starts_with("✅ 壁纸设置成功："));
 }
 
