@@ -37,23 +37,28 @@ void checkPicture(const fs::path& file, const HttpResponse& response) {
                       answeredOk ? Cause::NotAPicture : Cause::HttpStatus,
                       answeredOk ? "" : std::to_string(response.status)));
     }
-    if (!info->complete)
-        throw Failure(makeError(
-            kPictureErrorDomain, PictureFailure::Incomplete,
-            "received an incomplete " + info->format + " picture: " + described(file, response),
-            Cause::PictureIncomplete));
     if (info->width > kMaxSide || info->height > kMaxSide ||
         (long long)info->width * info->height > kMaxPixels)
         throw Failure(makeError(kPictureErrorDomain, PictureFailure::TooLarge,
                                 "the picture is too large to show: " + std::to_string(info->width) +
                                     "x" + std::to_string(info->height) + " pixels",
                                 Cause::PictureTooLarge));
+    // Decoded only once its size is known to be one a desktop can show, so that the check costs
+    // what showing it would at most.
+    if (!isWholePicture(file, *info))
+        throw Failure(makeError(
+            kPictureErrorDomain, PictureFailure::Incomplete,
+            "received an incomplete " + info->format + " picture: " + described(file, response),
+            Cause::PictureIncomplete));
 }
 
 std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
     std::vector<DirectoryEntry> images = files.contentsOfDirectory(folder);
+    // A symbolic link or a folder named like a picture is none of ours: pruning for it would
+    // delete real pictures, and setting a link would show whatever it points to.
     std::erase_if(images, [](const DirectoryEntry& entry) {
-        return !isStoredImageName(entry.path.filename().native());
+        return entry.type != fs::file_type::regular ||
+               !isStoredImageName(entry.path.filename().native());
     });
     return images;
 }

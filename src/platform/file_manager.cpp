@@ -142,7 +142,8 @@ std::vector<DirectoryEntry> FileManager::contentsOfDirectory(const fs::path& dir
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         const fs::path& path = it->path();
         if (path.filename().string().starts_with('.')) continue;
-        entries.push_back({path, creationDate(path)});
+        std::error_code gone;  // removed since it was listed: its type reads not_found
+        entries.push_back({path, it->symlink_status(gone).type(), creationDate(path)});
     }
     if (ec) fail(ec, directory);
     return entries;
@@ -155,7 +156,8 @@ bool FileManager::removeItem(const fs::path& path) const noexcept {
 
 bool FileManager::contentsEqual(const fs::path& a, const fs::path& b) const noexcept {
     std::error_code ec;
-    if (!fs::is_regular_file(a, ec) || !fs::is_regular_file(b, ec) ||
+    if (!fs::is_regular_file(fs::symlink_status(a, ec)) ||
+        !fs::is_regular_file(fs::symlink_status(b, ec)) ||
         fs::file_size(a, ec) != fs::file_size(b, ec) || ec)
         return false;
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);

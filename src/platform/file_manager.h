@@ -10,6 +10,8 @@ namespace daylume {
 
 struct DirectoryEntry {
     std::filesystem::path path;
+    // The entry itself, not what a symbolic link points to.
+    std::filesystem::file_type type = std::filesystem::file_type::unknown;
     // Birth time; where the file system keeps none, the modification time stands in.
     std::optional<std::chrono::system_clock::time_point> creationDate;
 };
@@ -32,12 +34,13 @@ public:
     // Copies `from` to the new name `to`, which appears only once the copy is whole and on disk:
     // an interrupted copy leaves nothing. Fails when `to` exists.
     virtual void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) const;
-    // The direct entries of `directory`, hidden ones left out, with their creation dates.
+    // The direct entries of `directory`, hidden ones left out, with their types and creation
+    // dates.
     virtual std::vector<DirectoryEntry> contentsOfDirectory(
         const std::filesystem::path& directory) const;
     // Removes a file or an empty directory; false when that failed.
     virtual bool removeItem(const std::filesystem::path& path) const noexcept;
-    // True when both are files with the same bytes.
+    // True when both are regular files, not symbolic links to them, with the same bytes.
     virtual bool contentsEqual(const std::filesystem::path& a,
                                const std::filesystem::path& b) const noexcept;
     // Removes the hidden partial copies (".daylume-*.part") that copyItem leaves in `directory`
