@@ -156,8 +156,9 @@ bool FileManager::removeItem(const fs::path& path) const noexcept {
 
 bool FileManager::contentsEqual(const fs::path& a, const fs::path& b) const noexcept {
     std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(a, ec)) ||
-        !fs::is_regular_file(fs::symlink_status(b, ec)) ||
+    // `a` is a stored entry, never taken through a link; `b` may be a download's
+    // /proc/self/fd/N, which is one.
+    if (!fs::is_regular_file(fs::symlink_status(a, ec)) || !fs::is_regular_file(b, ec) ||
         fs::file_size(a, ec) != fs::file_size(b, ec) || ec)
         return false;
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);

@@ -40,7 +40,8 @@ public:
         const std::filesystem::path& directory) const;
     // Removes a file or an empty directory; false when that failed.
     virtual bool removeItem(const std::filesystem::path& path) const noexcept;
-    // True when both are regular files, not symbolic links to them, with the same bytes.
+    // True when `a` is a regular file, not a symbolic link to one, and `b` (which may be one) a
+    // regular file with the same bytes.
     virtual bool contentsEqual(const std::filesystem::path& a,
                                const std::filesystem::path& b) const noexcept;
     // Removes the hidden partial copies (".daylume-*.part") that copyItem leaves in `directory`

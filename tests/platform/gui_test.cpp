@@ -202,8 +202,10 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         labels, [](QLabel* l) { return l->text().startsWith("Test picture "); }));
 
     const int before = archiveRequests();
+    const auto installed = sim.desktop.pictures.size();
     window.findChildren<QPushButton*>().value(0)->click();  // Refresh Wallpaper
     EXPECT_TRUE(waitUntil([&] { return archiveRequests() == before + 8; }));
+    EXPECT_TRUE(waitUntil([&] { return sim.desktop.pictures.size() > installed; }));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");  // no xdg-open: Open Pictures Folder says so
     QString cannot;
@@ -227,7 +229,8 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
              .activity = text("status_desktop_failed").arg("12:00", cause).toStdString()});
         pause(500ms);
         saveScreenshot(QStringLiteral("task-bar-window-failure-%1.png").arg(name));
-        EXPECT_EQ(labels[0]->pixmap().toImage(), QtApplication::icon().pixmap(90).toImage());
+        const QPixmap shown = labels[0]->pixmap();
+        EXPECT_EQ(shown.toImage(), QtApplication::icon().pixmap(shown.size()).toImage());
         for (QLabel* label : labels)
             EXPECT_GE(label->height(), label->heightForWidth(label->width()))
                 << label->text().toStdString();
