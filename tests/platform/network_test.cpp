@@ -31,15 +31,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-HttpLimits trustingTestCa(HttpLimits limits = {}) {
-    limits.caFile = testCertificates() / "ca.pem";
-    return limits;
-}
-
 // The application on Qt's loop and the real client, with everything else simulated.
 struct Daylume {
     Daylume(SimPlatform& sim, QtMainLoop& loop, const ImageService& service, HttpLimits limits)
-        : http(trustingTestCa(std::move(limits))),
+        : http((limits.caFile = testCertificates() / "ca.pem", std::move(limits))),
           platform(sim.with(loop, http)),
           delegate(platform, service.origin()) {}
     // As the application ends: the hourly timer a launch check arms stops holding itself.
@@ -204,8 +199,9 @@ TEST_F(NetworkTest, ARequestThatCannotStartFailsOnceWithItsCause) {
     refuseRequests = true;
     app.http.dataTask(address, record);
     app.http.downloadTask(address, record);
-    ASSERT_TRUE(heard(2));
-    refuseRequests = false;
+    const bool failedAtOnce = heard(2);
+    refuseRequests = false;  // also for the tests after this one
+    ASSERT_TRUE(failedAtOnce);
     setenv("TMPDIR", "/nonexistent", 1);
     app.http.downloadTask(address, record);
     unsetenv("TMPDIR");
