@@ -52,6 +52,7 @@ bench: build
 	./$(BUILD_DIR)/bench/bench-lookup
 	./$(BUILD_DIR)/bench/bench-lookup --http1
 	./$(BUILD_DIR)/bench/bench-download
+	./$(BUILD_DIR)/bench/bench-burst
 	./$(BUILD_DIR)/bench/bench-install
 	tests/run-with-xvfb bench/idle.sh $(BUILD_DIR)/daylume $(BUILD_DIR)/bench/bench-bare-tray
 

@@ -6,23 +6,12 @@
 #include <string>
 
 #include "platform/linux/curl_http_client.h"
+#include "stats.h"
 #include "support/event_loop.h"
 #include "support/image_service.h"
 
 using namespace daylume;
 using namespace daylume::test;
-
-namespace {
-
-// Kilobytes of /proc/self/status's `field`.
-long statusKb(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with(field + ":")) return std::stol(line.substr(field.size() + 1));
-    return -1;
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -43,10 +32,10 @@ int main(int argc, char* argv[]) {
     };
     service.configure(R"({"prefixes": {"/th?id=small": {"body": "x"}}})");
     download("/th?id=small");  // connection and TLS set up, buffers allocated
-    const long rest = statusKb("VmRSS");
+    const long rest = bench::statusKb("VmRSS");
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     const long bytes = download("/th?id=big");
-    const long peak = statusKb("VmHWM");
+    const long peak = bench::statusKb("VmHWM");
     std::printf(
         "download of %.1f MiB: RSS at rest %ld KiB, peak while downloading %ld KiB, "
         "increase %ld KiB\n",

@@ -33,13 +33,19 @@ class HttpClient {
 public:
     virtual ~HttpClient() = default;
     // Calls `completion` once, on the client's callback thread (never the main thread), unless
-    // the task is cancelled first.
+    // the task is cancelled first. A request left without an answer because its connection
+    // closed or was refused (an HTTP/2 GOAWAY or reset included) goes out once more at once, on a
+    // new connection, within the same time limit: over HTTP/2 the requests of a lookup share one
+    // connection, and one market's dropped connection would take the others' answers with it.
+    // A request that cannot start fails too, once.
     virtual HttpTaskId dataTask(const Url& url, DataCompletion completion) = 0;
     // Streams the body to a temporary file that has no name in any folder, never holding it
     // whole in memory, then calls `completion` on the client's serial download queue: one
     // completion at a time, never on the main thread. The file exists until the completion
     // returns. A download that failed before any byte of its answer (connection closed or
-    // refused, HTTP 502, 503 or 504) is tried again, at most twice, before it is reported.
+    // refused, an HTTP/2 stream reset, HTTP 502, 503 or 504) is tried again, at most twice,
+    // before it is reported; each try is one request on a new connection. A download has an
+    // overall time limit, over all its tries, besides the one on its speed.
     virtual void downloadTask(const Url& url, DownloadCompletion completion) = 0;
     // Runs `task` on the serial download queue after the completions already there: work that
     // must not overlap an install.

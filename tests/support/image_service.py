@@ -7,9 +7,10 @@ Prints "listening PORT", then one line per event: "open C", "request C TARGET", 
 The JSON config, read again whenever it changes:
   {"markets": {"en-US": B, "*": B}, "prefixes": {"/th?": B or [B, ...]}, "goaway_after": N}
 B says how to answer: "status", "type", "body" or "body_file", "location", "delay" (s),
-"close" (without answering), "hang" (never answer), "trickle" (a body byte every so many
-seconds, for ever), "reset_after" (that many body bytes, then a reset). A list is used in turn,
-its last B repeating. A market's body is the archive JSON for its code unless B gives one.
+"close" (without answering; over HTTP/2 the connection goes, with every stream on it), "hang"
+(never answer), "trickle" (a body byte every so many seconds, for ever), "reset_after" (that
+many body bytes, then a reset). A list is used in turn, its last B repeating. A market's body
+is the archive JSON for its code unless B gives one.
 With --h2, HTTP/2 is offered by ALPN, and "goaway_after" ends each connection after N requests
 with a GOAWAY that leaves the later streams unprocessed.
 """
@@ -148,7 +149,9 @@ async def serve_http2(reader, writer, number):
     async def respond(stream, target):
         answer = behaviour(target)
         await asyncio.sleep(answer.get("delay", 0))
-        if answer.get("hang") or stream in cancelled:
+        if answer.get("close"):  # the whole connection, with every stream on it
+            writer.transport.abort()
+        if answer.get("hang") or answer.get("close") or stream in cancelled:
             return
         body = memoryview(body_of(answer))
         conn.send_headers(stream, [(":status", str(answer.get("status", 200)))] +

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kMaxRedirects = 5;
+// Connections kept, in use or idle: as one comes free beyond them, the oldest idle one is closed.
+// Two lookups at once over HTTP/1.1 use 16. libcurl's own bound grows with the requests added,
+// and a burst of checks over HTTP/1.1 would keep hundreds.
+constexpr long kIdleConnectionsKept = 16;
 
 CURLM* asMulti(void* multi) {
     return static_cast<CURLM*>(multi);
@@ -98,6 +103,23 @@ bool isRedirectToTheService(const Url& original, const char* target) {
     return same && std::string_view(target).starts_with("https:");
 }
 
+// No answer came: the connection was refused or went away, or (HTTP/2) the stream was reset or
+// left unprocessed, before the first byte of the answer.
+bool unanswered(const AttemptReport& r) {
+    switch (CURLcode(r.code)) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return r.headerBytes == 0;
+        default:
+            return false;
+    }
+}
+
 // Why an attempt that libcurl did not complete failed. `tries` ends the message of a download
 // that was tried again.
 Error failure(const AttemptReport& r, const HttpLimits& limits, const std::string& tries) {
@@ -110,11 +132,13 @@ Error failure(const AttemptReport& r, const HttpLimits& limits, const std::strin
                                     "timed out: no connection within " +
                                         std::to_string(limits.connectTimeout.count()) + " s",
                                     Cause::TimedOut);
-            if (!r.download && r.elapsed >= limits.answerTimeout)
-                return networkError(NetworkFailure::TimedOut,
-                                    "timed out: no whole answer within " +
-                                        std::to_string(limits.answerTimeout.count()) + " s",
-                                    Cause::TimedOut);
+            // libcurl counts whole milliseconds, and ends a task up to one early.
+            if (const auto limit = r.download ? limits.downloadTimeout : limits.answerTimeout;
+                r.elapsed + std::chrono::milliseconds(10) >= limit)
+                return networkError(
+                    NetworkFailure::TimedOut,
+                    "timed out: no whole answer within " + std::to_string(limit.count()) + " s",
+                    Cause::TimedOut);
             return networkError(NetworkFailure::TimedOut,
                                 "timed out: less than " +
                                     size(std::size_t(limits.lowSpeedBytesPerSecond)) + "/s for " +
@@ -143,8 +167,7 @@ Error failure(const AttemptReport& r, const HttpLimits& limits, const std::strin
             if (r.writeError) return posixError(r.writeError, "temporary download file");
             return networkError(NetworkFailure::Other, text, Cause::Unknown);
         default:
-            if (r.headerBytes == 0 &&
-                (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR))
+            if (unanswered(r))
                 return networkError(NetworkFailure::Other,
                                     "the server closed the connection before answering" + tries,
                                     Cause::ConnectionClosed);
@@ -175,12 +198,14 @@ AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& r, const Http
         return {.redirectTo = r.location};
     }
 
-    // Only a download is sent again, and only when no answer came or the server said it is busy.
+    // Sent again only when no answer came (the connection went away or was refused, an HTTP/2
+    // stream reset or refused) or, for a download, the server said it is busy. A data task goes
+    // once more at once, on a new connection: over HTTP/2 one dropped connection takes every
+    // stream of a lookup with it, and waiting would eat the lookup's deadline.
     const bool busy = r.status == 502 || r.status == 503 || r.status == 504;
-    const bool unanswered =
-        r.headerBytes == 0 && (code == CURLE_COULDNT_CONNECT || code == CURLE_GOT_NOTHING ||
-                               code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
-    const bool retry = r.download && ((code == CURLE_OK && busy) || unanswered);
+    if (!r.download && unanswered(r) && r.tries == 1)
+        return {.retryAfter = std::chrono::milliseconds(0)};
+    const bool retry = r.download && ((code == CURLE_OK && busy) || unanswered(r));
     const auto& delays = limits.downloadRetryDelays;
     if (retry && std::size_t(r.tries) <= delays.size())
         return {.retryAfter = delays[std::size_t(r.tries) - 1]};
@@ -209,6 +234,8 @@ struct CurlHttpClient::Transfer {
     int writeError = 0;
     int tries = 0;
     int redirects = 0;
+    Clock::time_point firstStart;
+    std::chrono::microseconds before{0};  // from firstStart to this attempt's start
     std::optional<Clock::time_point> retryAt;
     HttpResponse response;
     std::optional<Error> error;
@@ -246,10 +273,21 @@ std::size_t CurlHttpClient::receive(char* data, std::size_t size, std::size_t co
     return bytes;
 }
 
-CurlHttpClient::CurlHttpClient(HttpLimits limits) : limits_(std::move(limits)) {
+CurlHttpClient::CurlHttpClient(HttpLimits limits)
+    : limits_(std::move(limits)), caFile_(limits_.caFile) {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)initialised;
     multi_ = curl_multi_init();
+    curl_multi_setopt(asMulti(multi_), CURLMOPT_MAXCONNECTS, kIdleConnectionsKept);
+    // libcurl keeps the parsed trust store for the next connection only when it comes from a
+    // file alone, and Debian's also names a folder: each connection would read and hold all of
+    // /etc/ssl/certs again (about 0.9 MB and 30 ms each).
+    if (CURL* probe = curl_easy_init()) {
+        char* bundle = nullptr;
+        curl_easy_getinfo(probe, CURLINFO_CAINFO, &bundle);
+        if (caFile_.empty() && bundle) caFile_ = bundle;
+        curl_easy_cleanup(probe);
+    }
     thread_ = std::thread([this] { run(); });
 }
 
@@ -311,9 +349,15 @@ bool CurlHttpClient::isCancelled(HttpTaskId task) {
     return cancelled_.contains(task);
 }
 
+// Puts t on the wire, or leaves why it could not start in t.error.
 void CurlHttpClient::start(Transfer& t) {
     if (!t.easy) t.easy = curl_easy_init();
     CURL* easy = t.easy;
+    if (!easy) {
+        t.error = networkError(NetworkFailure::Other, "cannot start the request: no libcurl handle",
+                               Cause::Unknown);
+        return;
+    }
     curl_easy_setopt(easy, CURLOPT_URL, t.address.c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, receive);
@@ -329,10 +373,19 @@ void CurlHttpClient::start(Transfer& t) {
                      long(std::chrono::milliseconds(limits_.connectTimeout).count()));
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits_.lowSpeedBytesPerSecond);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(limits_.lowSpeedTime.count()));
-    if (!t.file)
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
-                         long(std::chrono::milliseconds(limits_.answerTimeout).count()));
-    if (!limits_.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, limits_.caFile.c_str());
+    // The task's time limit holds over all its attempts: this one gets what is left of it.
+    t.before = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t.firstStart);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        (t.file ? limits_.downloadTimeout : limits_.answerTimeout) - t.before);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, std::max(1L, long(left.count())));
+    // A new connection for what goes again, and for every try of a download: libcurl sends a
+    // request that a reused connection left unanswered again by itself, on the next pooled
+    // connection, and a try would be as many requests as there are idle connections.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, long(t.file || t.tries > 1));
+    if (!caFile_.empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, caFile_.c_str());
+        curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+    }
 
     t.body.clear();
     t.received = 0;
@@ -342,7 +395,12 @@ void CurlHttpClient::start(Transfer& t) {
         t.error = posixError(t.file->fd < 0 ? t.file->error : errno, "temporary download file");
         return;
     }
-    t.active = curl_multi_add_handle(asMulti(multi_), easy) == CURLM_OK;
+    const CURLMcode added = curl_multi_add_handle(asMulti(multi_), easy);
+    t.active = added == CURLM_OK;
+    if (!t.active)
+        t.error = networkError(
+            NetworkFailure::Other,
+            std::string("cannot start the request: ") + curl_multi_strerror(added), Cause::Unknown);
 }
 
 // What libcurl reported for the attempt of t that just ended.
@@ -357,15 +415,15 @@ AttemptReport CurlHttpClient::reportOf(const Transfer& t, int code) {
         .tries = t.tries,
         .redirects = t.redirects};
     char* location = nullptr;
-    curl_off_t elapsed = 0;
     curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &report.status);
     curl_easy_getinfo(t.easy, CURLINFO_HEADER_SIZE, &report.headerBytes);
     curl_easy_getinfo(t.easy, CURLINFO_REQUEST_SIZE, &report.requestBytes);
-    curl_easy_getinfo(t.easy, CURLINFO_TOTAL_TIME_T, &elapsed);
     curl_easy_getinfo(t.easy, CURLINFO_OS_ERRNO, &report.osError);
     curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &report.verifyResult);
     curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &location);
-    report.elapsed = std::chrono::microseconds(elapsed);
+    curl_off_t elapsed = 0;
+    curl_easy_getinfo(t.easy, CURLINFO_TOTAL_TIME_T, &elapsed);
+    report.elapsed = t.before + std::chrono::microseconds(elapsed);
     if (location) report.location = location;
     return report;
 }
@@ -416,9 +474,14 @@ void CurlHttpClient::deliver(std::unique_ptr<Transfer> t) {
 }
 
 void CurlHttpClient::run() {
+    bool busy = false;
     while (takeAddedAndCancelled()) {
         startDue();
         collectFinished();
+        // glibc keeps what a burst of connections freed in this thread's heap; once the burst is
+        // over it goes back to the system, else the process stays at its peak for good.
+        if (busy && transfers_.empty()) malloc_trim(0);
+        busy = !transfers_.empty();
         sleepUntilNeeded();
     }
     for (auto& t : transfers_) remove(*t);
@@ -459,7 +522,7 @@ void CurlHttpClient::startDue() {
         if (!t->active && !t->error && (!t->retryAt || *t->retryAt <= now))
             starting.push_back(t.get());
     for (Transfer* t : starting) {
-        ++t->tries;
+        if (++t->tries == 1) t->firstStart = now;
         start(*t);
         if (t->error) end(*t);
     }

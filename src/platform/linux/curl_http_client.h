@@ -20,7 +20,8 @@ struct HttpLimits {
     // Slower than this over lowSpeedTime fails, so a trickling server cannot hold a request.
     long lowSpeedBytesPerSecond = 1024;
     std::chrono::seconds lowSpeedTime{60};
-    std::chrono::seconds answerTimeout{60};  // a data task ends by then, whatever it receives
+    std::chrono::seconds answerTimeout{60};     // a data task ends by then, whatever it receives
+    std::chrono::seconds downloadTimeout{600};  // a download too, over all its tries
     std::chrono::seconds connectTimeout{10};
     std::vector<std::chrono::milliseconds> downloadRetryDelays{std::chrono::seconds(2),
                                                                std::chrono::seconds(10)};
@@ -31,9 +32,9 @@ struct HttpLimits {
 struct AttemptReport {
     int code = 0;  // CURLcode
     long status = 0;
-    long headerBytes = 0;   // received
-    long requestBytes = 0;  // sent
-    std::chrono::microseconds elapsed{0};
+    long headerBytes = 0;                  // received
+    long requestBytes = 0;                 // sent
+    std::chrono::microseconds elapsed{0};  // since the task's first try
     long osError = 0;
     long verifyResult = 0;     // OpenSSL's verdict on the server's certificate
     std::string errorText;     // libcurl's words for the failure
@@ -59,10 +60,10 @@ AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& report,
 // HTTP on libcurl's multi interface, driven by one network thread of its own, which is the
 // callback thread of data tasks; download completions run on a serial worker thread. No
 // per-host limit and no queue: over HTTP/2 requests share one connection as streams, over
-// HTTP/1.1 each has its own. Nothing is sent again behind the caller's back, but for libcurl's
-// one retry of a reused connection found dead before anything was sent and the requests an
-// HTTP/2 GOAWAY says were not processed. TLS is verified; only https, and redirects only to the
-// same host.
+// HTTP/1.1 each has its own; a few idle connections are kept. Nothing is sent again behind the
+// caller's back but as HttpClient says, libcurl's retry of a reused connection found dead, and the
+// requests an HTTP/2 GOAWAY says were not processed. TLS is verified, against a trust store read
+// once; only https, and redirects only to the same host.
 class CurlHttpClient final : public HttpClient {
 public:
     explicit CurlHttpClient(HttpLimits limits = {});
@@ -94,7 +95,8 @@ private:
     void deliver(std::unique_ptr<Transfer> transfer);
 
     const HttpLimits limits_;
-    void* multi_;  // CURLM, used by the network thread only (and curl_multi_wakeup)
+    std::string caFile_;  // limits_.caFile, else the system's bundle
+    void* multi_;         // CURLM, used by the network thread only (and curl_multi_wakeup)
     std::mutex mutex_;
     std::vector<std::unique_ptr<Transfer>> added_;
     std::unordered_set<HttpTaskId> cancelled_;
