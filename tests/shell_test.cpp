@@ -147,7 +147,7 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     delegate.setupStatusItem();
     const std::string& tip = sim.application.statusItem->toolTip;
     EXPECT_EQ(tip, "Daylume\nstatus_no_picture");
-    sim.loop.runUntil(Seconds(5.1));
+    sim.loop.runUntil(Seconds(5.5));  // the lookups have ended, the install runs
     EXPECT_EQ(tip, "Daylume\nstatus_no_picture\nChecking");
     sim.loop.runUntil(Seconds(10));
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00");

@@ -16,8 +16,8 @@ protected:
                               {"cause_desktop_tool_failed", "%1 failed"}};
     }
     // What the window's activity line says now.
-    std::string activity() {
-        status.show(nullptr);
+    std::string activity(bool installing = false) {
+        status.show(nullptr, installing);
         return sim.application.status.activity;
     }
 
@@ -34,11 +34,9 @@ TEST_F(UserStatusTest, CheckingLastsUntilTheLastLookupAndInstallEnd) {
     status.lookupEnded(true, noNetwork);
     status.lookupEnded(false, std::nullopt);
     EXPECT_EQ(activity(), "Checking");
-    status.installStarted();
     status.lookupEnded(true, noNetwork);
-    EXPECT_EQ(activity(), "Checking");
-    status.installEnded({}, {.picture = sim.temp.path(), .onDesktop = true});
-    EXPECT_EQ(activity(), "");
+    EXPECT_EQ(activity(true), "Checking");
+    EXPECT_EQ(activity(), "Nothing found: no network");
 }
 
 // A failure shows until its step works again. A desktop that cannot be set is notified once for

@@ -29,7 +29,6 @@ void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> o
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
     if (currentImageURL == url) running.facts = currentImageFacts_;
-    status_.installStarted();
     updateStatus();
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
         platform_.mainLoop.async([this, url, outcome = std::move(outcome), onInstalled] {

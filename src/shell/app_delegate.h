@@ -37,7 +37,7 @@ public:
     void toggleDockVisibility();
 
     // ---- What the tooltip, the task-bar window and notifications show (shell/user_status.*)
-    void updateStatus() { status_.show(statusItem.get()); }
+    void updateStatus() { status_.show(statusItem.get(), !installsRunning_.empty()); }
 
     // ---- Check timers (triggers/check_timers.cpp)
     void startHourlyTimer();

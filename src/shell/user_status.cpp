@@ -55,7 +55,6 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
 }
 
 void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome) {
-    --installsRunning_;
     const Date now = clock_.currentDate();
     if (outcome.newCopy) unannounced_ = outcome.picture;
     if (outcome.error) {
@@ -86,7 +85,7 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     }
 }
 
-void UserStatus::show(StatusItem* statusItem) const {
+void UserStatus::show(StatusItem* statusItem, bool installing) const {
     PictureStatus status;
     if (shownPicture_) {
         status.title = shownPicture_->facts.title.value_or(localized("status_untitled"));
@@ -97,7 +96,7 @@ void UserStatus::show(StatusItem* statusItem) const {
     } else {
         status.title = localized("status_no_picture");
     }
-    if (lookupsRunning_ > 0 || installsRunning_ > 0) {
+    if (lookupsRunning_ > 0 || installing) {
         status.activity = localized("status_checking");
     } else if (problem_) {
         static constexpr std::array<std::string_view, 3> failures = {

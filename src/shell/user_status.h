@@ -21,15 +21,15 @@ public:
     // `first`: the lookup's first result (a late find after the deadline is not). `why` when
     // nothing was found.
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
-    void installStarted() { ++installsRunning_; }
     void installEnded(const PictureFacts& facts, const InstallOutcome& outcome);
     // Better facts of the picture on the desktop.
     void retitle(const PictureFacts& facts) {
         if (shownPicture_) shownPicture_->facts = facts;
     }
 
-    // Shows the status in the window, and in the tooltip of `statusItem` where there is one.
-    void show(StatusItem* statusItem) const;
+    // Shows the status in the window, and in the tooltip of `statusItem` where there is one;
+    // `installing`: a download or install is under way.
+    void show(StatusItem* statusItem, bool installing) const;
 
     // A cause in the user's language.
     std::string causeText(Cause cause, const std::string& detail) const;
@@ -55,7 +55,6 @@ private:
     std::optional<ShownPicture> shownPicture_;
     std::optional<Problem> problem_;
     int lookupsRunning_ = 0;
-    int installsRunning_ = 0;
     // A picture stored new and not yet announced: announced once it is on the desktop. A copy
     // kept already (a second launch, a refresh) was announced when it was stored.
     std::optional<std::filesystem::path> unannounced_;
