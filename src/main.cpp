@@ -34,9 +34,12 @@ int main(int argc, char* argv[]) {
     // Requests for the running Daylume need no display of their own.
     daylume::SingleInstance instance;
     const bool refresh = command.request == CommandLine::Request::Refresh;
+    const bool preferences = command.request == CommandLine::Request::Preferences;
+    const char* const message = refresh ? "refresh" : preferences ? "preferences" : "activate";
     const char* const handedOver =
-        refresh ? "Daylume is already running; it will refresh the wallpaper now.\n"
-                : "Daylume is already running; it will look for a new picture.\n";
+        refresh       ? "Daylume is already running; it will refresh the wallpaper now.\n"
+        : preferences ? "Daylume is already running; it will show its preferences.\n"
+                      : "Daylume is already running; it will look for a new picture.\n";
     if (command.request == CommandLine::Request::Quit) {
         using Outcome = daylume::SingleInstance::QuitOutcome;
         switch (instance.quit(std::chrono::seconds(5))) {
@@ -51,7 +54,7 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!hasDisplay()) {
-        if (instance.tell(refresh ? "refresh" : "activate")) {
+        if (instance.tell(message)) {
             std::fputs(handedOver, stderr);
             return 0;
         }
@@ -63,7 +66,7 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);  // before the instance listens: that needs Qt's event loop
-    if (!instance.claim(refresh ? "refresh" : "activate")) {
+    if (!instance.claim(message)) {
         std::fputs(handedOver, stderr);
         return 0;
     }
@@ -81,7 +84,12 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit,
                      [&delegate] { delegate.applicationWillTerminate(); });
     QMetaObject::invokeMethod(
-        &app, [&delegate] { delegate.applicationDidFinishLaunching(); }, Qt::QueuedConnection);
+        &app,
+        [&delegate, &platform, preferences] {
+            delegate.applicationDidFinishLaunching();
+            if (preferences) platform.platform().application.openPreferencesDialog();
+        },
+        Qt::QueuedConnection);
     const int status = QApplication::exec();
     platform.stop();
     return status;

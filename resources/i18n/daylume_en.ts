@@ -203,5 +203,61 @@
         <source>cause_no_screen</source>
         <translation>no screen is attached</translation>
     </message>
+    <message>
+        <source>status_lock_screen_failed</source>
+        <translation>The lock screen could not be set at %1: %2</translation>
+    </message>
+    <message>
+        <source>preferences_title</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>preferences_window_title</source>
+        <translation>Daylume Preferences</translation>
+    </message>
+    <message>
+        <source>preferences_ultra_hd</source>
+        <translation>Ultra HD pictures on large screens</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen</source>
+        <translation>Also on the lock screen</translation>
+    </message>
+    <message>
+        <source>preferences_start_at_login</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>preferences_screen_larger</source>
+        <translation>Your screen (%1) is larger than this picture (%2).</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen_shows_desktop</source>
+        <translation>This desktop's lock screen shows the desktop picture.</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen_unknown</source>
+        <translation>Daylume cannot set the lock-screen picture of this desktop.</translation>
+    </message>
+    <message>
+        <source>button_save_copy</source>
+        <translation>Save a Copy…</translation>
+    </message>
+    <message>
+        <source>save_copy_title</source>
+        <translation>Save a Copy of the Picture</translation>
+    </message>
+    <message>
+        <source>save_copy_filter</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>alert_copy_failed</source>
+        <translation>The copy could not be saved</translation>
+    </message>
+    <message>
+        <source>alert_preferences_not_saved</source>
+        <translation>The preference could not be saved</translation>
+    </message>
 </context>
 </TS>

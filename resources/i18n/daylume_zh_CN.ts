@@ -203,5 +203,61 @@
         <source>cause_no_screen</source>
         <translation>没有连接屏幕</translation>
     </message>
+    <message>
+        <source>status_lock_screen_failed</source>
+        <translation>%1 无法设置锁屏：%2</translation>
+    </message>
+    <message>
+        <source>preferences_title</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>preferences_window_title</source>
+        <translation>Daylume 偏好设置</translation>
+    </message>
+    <message>
+        <source>preferences_ultra_hd</source>
+        <translation>在大屏幕上使用超高清图片</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen</source>
+        <translation>同时设为锁屏图片</translation>
+    </message>
+    <message>
+        <source>preferences_start_at_login</source>
+        <translation>登录时启动</translation>
+    </message>
+    <message>
+        <source>preferences_screen_larger</source>
+        <translation>您的屏幕（%1）比这张图片（%2）大。</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen_shows_desktop</source>
+        <translation>此桌面的锁屏显示的就是桌面壁纸。</translation>
+    </message>
+    <message>
+        <source>preferences_lock_screen_unknown</source>
+        <translation>Daylume 无法设置此桌面的锁屏图片。</translation>
+    </message>
+    <message>
+        <source>button_save_copy</source>
+        <translation>保存副本…</translation>
+    </message>
+    <message>
+        <source>save_copy_title</source>
+        <translation>保存图片副本</translation>
+    </message>
+    <message>
+        <source>save_copy_filter</source>
+        <translation>图片</translation>
+    </message>
+    <message>
+        <source>alert_copy_failed</source>
+        <translation>无法保存副本</translation>
+    </message>
+    <message>
+        <source>alert_preferences_not_saved</source>
+        <translation>无法保存偏好设置</translation>
+    </message>
 </context>
 </TS>

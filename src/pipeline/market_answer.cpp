@@ -59,25 +59,30 @@ std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serv
     if (!images || !images->isArray() || images->size() == 0) return std::nullopt;
     for (std::size_t i = 0; i < images->size(); ++i)
         if (!images->at(i).isObject()) return std::nullopt;
-    const std::optional<Json> address = images->at(0).member("url");
-    if (!address || !address->isString()) return std::nullopt;
-
-    // The address is relative to the service; composed, it must still name the service's own
-    // origin ("@other.example/x.jpg" or an absolute address would not).
-    std::optional<Url> url =
-        Url::parse(serviceOrigin.absoluteString() + withoutPidMarker(address->string()));
-    if (!url || url->origin() != serviceOrigin.origin()) return std::nullopt;
-
-    // Facts are for people; anything but text is simply absent.
     const Json& image = images->at(0);
     auto text = [&](std::string_view key) -> std::optional<std::string> {
         const std::optional<Json> value = image.member(key);
         return value && value->isString() ? std::optional(value->string()) : std::nullopt;
     };
+    // Addresses are relative to the service; composed, they must still name the service's own
+    // origin ("@other.example/x.jpg" or an absolute address would not).
+    auto address = [&](std::string_view key, std::string_view suffix) -> std::optional<Url> {
+        const std::optional<std::string> relative = text(key);
+        if (!relative) return std::nullopt;
+        std::optional<Url> url = Url::parse(serviceOrigin.absoluteString() +
+                                            withoutPidMarker(*relative) + std::string(suffix));
+        if (!url || url->origin() != serviceOrigin.origin()) return std::nullopt;
+        return url;
+    };
+    std::optional<Url> url = address("url", "");
+    if (!url) return std::nullopt;
+
+    // Facts are for people; anything but text is simply absent.
     PictureFacts facts{text("title"), text("copyright"), text("copyrightlink")};
     // Some markets answer with the placeholder "Info": the credit then says what it shows.
     if (!facts.title || *facts.title == "Info") facts.title = describedIn(facts.copyright);
-    return FoundImage{*url, std::move(facts)};
+    // The same picture at 3840×2160, where the answer names its base.
+    return FoundImage{*url, std::move(facts), address("urlbase", "_UHD.jpg")};
 }
 
 }  // namespace daylume

@@ -17,10 +17,12 @@ struct PictureFacts {
     std::optional<std::string> copyrightLink;
 };
 
-// A lookup's find: the image address, and the facts of the answer it came from.
+// A lookup's find: the image address, the same picture's Ultra HD address where the answer gives
+// one, and the facts of the answer.
 struct FoundImage {
     Url url;
     PictureFacts facts;
+    std::optional<Url> ultraHD;
 };
 
 // Why a lookup found nothing: the cause most markets' requests failed for (no answer at all when
@@ -44,6 +46,12 @@ struct InstallOutcome {
     bool onDesktop = false;                        // and it is the desktop picture now
     std::optional<Error> error;                    // what failed, if anything did
     bool inDownload = false;                       // the error came before the picture did
+    std::optional<Error> lockScreenError;          // the desktop was set, the lock screen not
+};
+
+// What an install does besides the desktop picture.
+struct InstallChoices {
+    bool lockScreen = false;
 };
 
 }  // namespace daylume

@@ -16,7 +16,7 @@ void AppDelegate::handleRefreshResult(std::optional<FoundImage> found) {
     }
     // A manual refresh always installs, also when the address is the current one.
     setCurrentImage(*found);
-    startImageDownload(found->url);
+    startImageDownload(*found);
 }
 
 void AppDelegate::setCurrentImage(const FoundImage& found) {
@@ -25,11 +25,16 @@ void AppDelegate::setCurrentImage(const FoundImage& found) {
     currentImageFacts_ = found.facts;
 }
 
-void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> onInstalled) {
+void AppDelegate::startImageDownload(const FoundImage& found,
+                                     std::function<void(bool)> onInstalled) {
+    const Url& url = found.url;
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
     if (currentImageURL == url) running.facts = currentImageFacts_;
     updateStatus();
+    const InstallChoices choices{.lockScreen =
+                                     preferences_.lockScreen &&
+                                     platform_.desktop.lockScreen() == LockScreen::OwnPicture};
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
         platform_.mainLoop.async([this, url, outcome = std::move(outcome), onInstalled] {
             handleInstallOutcome(url, outcome);
@@ -39,16 +44,31 @@ void AppDelegate::startImageDownload(const Url& url, std::function<void(bool)> o
     // Stored already, only the desktop failed: set the kept copy again, as an install does.
     if (keptNotSet_ && keptNotSet_->url == url &&
         platform_.files.fileExists(keptNotSet_->picture)) {
-        platform_.http.onDownloadQueue([this, picture = keptNotSet_->picture, installed] {
-            installed(installWallpaper(platform_, picture, {200, "image/jpeg"}));
+        platform_.http.onDownloadQueue([this, picture = keptNotSet_->picture, choices, installed] {
+            installed(installWallpaper(platform_, picture, {200, "image/jpeg"}, choices));
         });
         return;
     }
-    platform_.http.downloadTask(url, [this, installed](std::optional<std::filesystem::path> file,
-                                                       const HttpResponse& response,
-                                                       std::optional<Error> error) {
-        installed(handleDownloadedImage(platform_, std::move(file), response, std::move(error)));
-    });
+    auto install = [this, choices, installed](std::optional<std::filesystem::path> file,
+                                              const HttpResponse& response,
+                                              std::optional<Error> error) {
+        installed(
+            handleDownloadedImage(platform_, std::move(file), response, std::move(error), choices));
+    };
+    if (!found.ultraHD || !wantsUltraHD()) return platform_.http.downloadTask(url, install);
+    // Older pictures have no Ultra HD copy: the one found then, once.
+    platform_.http.downloadTask(
+        *found.ultraHD,
+        [this, url, install](std::optional<std::filesystem::path> file,
+                             const HttpResponse& response, std::optional<Error> error) {
+            if (!error && response.status == 404) return platform_.http.downloadTask(url, install);
+            install(std::move(file), response, std::move(error));
+        });
+}
+
+bool AppDelegate::wantsUltraHD() const {
+    const PixelSize screen = platform_.desktop.largestScreen();
+    return preferences_.ultraHD && (screen.width > kFullHD.width || screen.height > kFullHD.height);
 }
 
 void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& outcome) {

@@ -96,8 +96,9 @@ bool isStoredImageName(std::string_view name) {
 
 InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
                                                   const HttpResponse& response,
-                                                  std::optional<Error> error) {
-    if (file && !error) return installWallpaper(platform, *file, response);
+                                                  std::optional<Error> error,
+                                                  const InstallChoices& choices) {
+    if (file && !error) return installWallpaper(platform, *file, response, choices);
     platform.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
     return {.error = error.value_or(makeError(kPictureErrorDomain, PictureFailure::NotDownloaded,
                                               "未知错误", Cause::Unknown)),
@@ -105,7 +106,8 @@ InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optio
 }
 
 InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
-                                             const HttpResponse& response) {
+                                             const HttpResponse& response,
+                                             const InstallChoices& choices) {
     FileManager& files = platform.files;
     InstallOutcome outcome;
     try {
@@ -131,6 +133,14 @@ InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path&
         platform.desktop.setDesktopPicture(*outcome.picture, *screen);
         platform.log.line("✅ 壁纸设置成功：" + outcome.picture->string());
         outcome.onDesktop = true;
+        // The lock screen's failure is its own: the desktop shows the picture all the same.
+        if (choices.lockScreen) {
+            try {
+                platform.desktop.setLockScreenPicture(*outcome.picture);
+            } catch (const Failure& failure) {
+                outcome.lockScreenError = failure.error();
+            }
+        }
     } catch (const Failure& failure) {
         platform.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
         outcome.error = failure.error();

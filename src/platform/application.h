@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/main_loop.h"
+#include "platform/preferences.h"
 #include "platform/url.h"
 
 namespace daylume {
@@ -48,6 +49,18 @@ struct PictureStatus {
     std::optional<std::filesystem::path> picture;
 };
 
+// The choices as the task-bar window and the preferences dialog show them.
+struct PreferencesStatus {
+    Preferences chosen;
+    std::string ultraHDNote;     // e.g. that the screen is larger than the picture; may be empty
+    std::string lockScreenNote;  // why the lock screen cannot be chosen; empty when it can
+    bool canSaveCopy = false;    // a picture is on the desktop
+};
+struct PreferenceActions {
+    std::function<void(Preference preference, bool on)> changed;
+    Task saveCopy;
+};
+
 // The icon in the panel's tray, with its menu.
 class StatusItem {
 public:
@@ -76,6 +89,13 @@ public:
     // The content of the window that gives the task-bar entry, and its buttons.
     virtual void showStatus(const PictureStatus& status) = 0;
     virtual void setStatusActions(std::vector<MenuEntry> actions) = 0;
+    // The choices, in the task-bar window and the preferences dialog, and what they do.
+    virtual void showPreferences(const PreferencesStatus& status) = 0;
+    virtual void setPreferenceActions(PreferenceActions actions) = 0;
+    virtual void openPreferencesDialog() = 0;
+    // Asks where to keep a copy of `picture`, proposing `name` in the user's pictures folder, and
+    // writes it there whole or not at all; tells the user when that failed.
+    virtual void saveCopy(const std::filesystem::path& picture, const std::string& name) = 0;
     // Shows a desktop notification where a notification service runs; elsewhere nothing.
     virtual void postNotification(const Notification& notification) = 0;
     // A new icon in the tray (shown as soon as the desktop has a tray); nothing where the
@@ -100,8 +120,9 @@ public:
 enum class SystemEvent {
     Wake,
     Activation,
-    RefreshRequest,  // from outside the application, e.g. its command line
-    NetworkReturn,   // full network access again after none or a limited one
+    RefreshRequest,      // from outside the application, e.g. its command line
+    NetworkReturn,       // full network access again after none or a limited one
+    PreferencesRequest,  // from outside the application: show the preferences
 };
 
 // System events the application observes; handlers run on the main thread.

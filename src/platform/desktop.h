@@ -10,7 +10,20 @@ struct Screen {
     std::string name;  // the output's name, e.g. "DP-1"
 };
 
-// The user's desktop: its main screen and its picture. Both calls may come from any thread.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+};
+
+// What the desktop's lock screen shows.
+enum class LockScreen {
+    OwnPicture,      // a picture of its own, which Daylume can set
+    DesktopPicture,  // the desktop picture
+    Unknown,         // nothing Daylume knows how to set
+};
+
+// The user's desktop: its screens, its picture and its lock screen's. Every call may come from any
+// thread.
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -18,6 +31,11 @@ public:
     virtual std::optional<Screen> mainScreen() const = 0;
     // Makes `picture` the desktop picture of `screen`; throws Failure.
     virtual void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) = 0;
+    // The size in device pixels of the largest screen; zero without a screen.
+    virtual PixelSize largestScreen() const = 0;
+    virtual LockScreen lockScreen() const = 0;
+    // Makes `picture` the lock screen's own picture; throws Failure.
+    virtual void setLockScreenPicture(const std::filesystem::path& picture) = 0;
 };
 
 }  // namespace daylume

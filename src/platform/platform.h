@@ -6,6 +6,7 @@
 #include "platform/http_client.h"
 #include "platform/log.h"
 #include "platform/main_loop.h"
+#include "platform/preferences.h"
 
 namespace daylume {
 
@@ -20,6 +21,7 @@ struct Platform {
     Application& application;
     Bundle& bundle;
     Notifications& notifications;
+    PreferenceStore& preferences;
 };
 
 }  // namespace daylume

@@ -15,6 +15,8 @@
 namespace daylume {
 
 inline constexpr std::string_view kServiceOrigin = "https://www.bing.com";
+// The size of the pictures the service names; it has most of them in Ultra HD too.
+inline constexpr PixelSize kFullHD{1920, 1080};
 
 // The one object that owns the application's state and receives every command, notification,
 // timer and result. Its fields belong to the main thread.
@@ -37,7 +39,10 @@ public:
     void toggleDockVisibility();
 
     // ---- What the tooltip, the task-bar window and notifications show (shell/user_status.*)
-    void updateStatus() { status_.show(statusItem.get(), !installsRunning_.empty()); }
+    void updateStatus() {
+        status_.show(statusItem.get(), !installsRunning_.empty());
+        platform_.application.showPreferences(preferencesStatus());
+    }
 
     // ---- Check timers (triggers/check_timers.cpp)
     void startHourlyTimer();
@@ -57,11 +62,22 @@ public:
     // A wake check once the network is back: the one at the wake itself often ran without it.
     void networkDidReturn();
 
+    // ---- Preferences and the copy to keep (shell/preferences.cpp)
+    void loadPreferences();
+    void preferenceChanged(Preference preference, bool on);
+    void saveCopy();
+    // What the preferences show now.
+    PreferencesStatus preferencesStatus() const;
+
     // ---- Update coordinator (pipeline/update_coordinator.cpp)
     void refreshWallpaper();
     void handleRefreshResult(std::optional<FoundImage> found);
-    // `onInstalled`, if given, learns on the main thread whether the picture was installed.
-    void startImageDownload(const Url& url, std::function<void(bool installed)> onInstalled = {});
+    // Downloads the find's picture, in Ultra HD where that is wanted and the find has it, and
+    // installs it. `onInstalled`, if given, learns on the main thread whether it was installed.
+    void startImageDownload(const FoundImage& found,
+                            std::function<void(bool installed)> onInstalled = {});
+    // Ultra HD is chosen and a screen is larger than 1920×1080.
+    bool wantsUltraHD() const;
     void handleInstallOutcome(const Url& url, const InstallOutcome& outcome);
     // Whether `url` is the current image and is on the desktop or on its way there; an image
     // whose install failed is not.
@@ -81,9 +97,11 @@ public:
     static InstallOutcome handleDownloadedImage(Platform& platform,
                                                 std::optional<std::filesystem::path> file,
                                                 const HttpResponse& response,
-                                                std::optional<Error> error);
+                                                std::optional<Error> error,
+                                                const InstallChoices& choices = {});
     static InstallOutcome installWallpaper(Platform& platform, const std::filesystem::path& file,
-                                           const HttpResponse& response);
+                                           const HttpResponse& response,
+                                           const InstallChoices& choices = {});
     // The folder the pictures are kept in.
     std::filesystem::path imageFolder() const;
     // Removes what an install killed halfway may have left in the picture folder.
@@ -149,6 +167,7 @@ private:
 
     // What the user is shown.
     UserStatus status_;
+    Preferences preferences_;
 };
 
 }  // namespace daylume

@@ -12,6 +12,8 @@ AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
 
 void AppDelegate::applicationDidFinishLaunching() {
     removeInterruptedCopies();
+    loadPreferences();
+    updateStatus();
     scheduleStatusItemSetup();
 }
 

@@ -37,6 +37,8 @@ void AppDelegate::setupStatusItem() {
     platform_.notifications.addObserver(SystemEvent::RefreshRequest,
                                         [this] { refreshWallpaper(); });
     platform_.notifications.addObserver(SystemEvent::NetworkReturn, [this] { networkDidReturn(); });
+    platform_.notifications.addObserver(SystemEvent::PreferencesRequest,
+                                        [this] { platform_.application.openPreferencesDialog(); });
 
     platform_.mainLoop.asyncAfter(kLaunchCheckDelay, [this] { runLaunchCheck(); });
 }

@@ -10,4 +10,11 @@ namespace daylume {
 // undefined behaviour, and the text comes from the translation tables).
 std::string formatWithoutArguments(std::string_view text);
 
+// The text with its first `placeholder` replaced by `value`.
+std::string filledIn(std::string text, std::string_view placeholder, std::string_view value);
+
+// A file name for a copy of a picture called `title`: what a file system takes, without folders,
+// hidden-file dots or control characters, at most 200 bytes of whole UTF-8 characters.
+std::string fileNameFor(std::string_view title, std::string_view extension);
+
 }  // namespace daylume

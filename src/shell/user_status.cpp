@@ -2,15 +2,10 @@
 
 #include <array>
 
+#include "shell/text_format.h"
+
 namespace daylume {
 namespace {
-
-// The text with its first `placeholder` replaced by `value`.
-std::string filledIn(std::string text, std::string_view placeholder, std::string_view value) {
-    if (const auto at = text.find(placeholder); at != std::string::npos)
-        text.replace(at, placeholder.size(), value);
-    return text;
-}
 
 // The string-table keys of the causes, in the order of Cause.
 constexpr std::array<std::string_view, kCauseCount> kCauseKeys = {
@@ -77,12 +72,18 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     }
     problem_.reset();
     toldDesktopFailures_.reset();
+    if (outcome.lockScreenError) lockScreenFailed(*outcome.lockScreenError);
     shownPicture_ = ShownPicture{facts, *outcome.picture, now};
     if (unannounced_ == outcome.picture) {
         unannounced_.reset();
         application_.postNotification({facts.title.value_or(localized("notification_new_picture")),
                                        facts.copyright.value_or(""), outcome.picture});
     }
+}
+
+void UserStatus::lockScreenFailed(const Error& error) {
+    problem_ = Problem{Problem::Step::LockScreen, causeText(error.cause, error.detail),
+                       clock_.currentDate()};
 }
 
 void UserStatus::show(StatusItem* statusItem, bool installing) const {
@@ -99,8 +100,9 @@ void UserStatus::show(StatusItem* statusItem, bool installing) const {
     if (lookupsRunning_ > 0 || installing) {
         status.activity = localized("status_checking");
     } else if (problem_) {
-        static constexpr std::array<std::string_view, 3> failures = {
-            "status_lookup_failed", "status_download_failed", "status_desktop_failed"};
+        static constexpr std::array<std::string_view, 4> failures = {
+            "status_lookup_failed", "status_download_failed", "status_desktop_failed",
+            "status_lock_screen_failed"};
         status.activity = filledIn(filledIn(localized(failures[std::size_t(problem_->step)]), "%1",
                                             bundle_.localizedTime(problem_->at)),
                                    "%2", problem_->cause);

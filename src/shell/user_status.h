@@ -22,6 +22,8 @@ public:
     // nothing was found.
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
     void installEnded(const PictureFacts& facts, const InstallOutcome& outcome);
+    // Shown until the next install or success.
+    void lockScreenFailed(const Error& error);
     // Better facts of the picture on the desktop.
     void retitle(const PictureFacts& facts) {
         if (shownPicture_) shownPicture_->facts = facts;
@@ -30,6 +32,14 @@ public:
     // Shows the status in the window, and in the tooltip of `statusItem` where there is one;
     // `installing`: a download or install is under way.
     void show(StatusItem* statusItem, bool installing) const;
+
+    struct ShownPicture {
+        PictureFacts facts;
+        std::filesystem::path file;
+        Date setAt;
+    };
+    // The picture Daylume last put on the desktop.
+    const std::optional<ShownPicture>& shownPicture() const { return shownPicture_; }
 
     // A cause in the user's language.
     std::string causeText(Cause cause, const std::string& detail) const;
@@ -41,14 +51,9 @@ private:
     const Bundle& bundle_;
     const MainLoop& clock_;
 
-    struct ShownPicture {
-        PictureFacts facts;
-        std::filesystem::path file;
-        Date setAt;
-    };
     // The last step that failed, until a later success of it or of the whole install.
     struct Problem {
-        enum class Step { Lookup, Download, Desktop } step;
+        enum class Step { Lookup, Download, Desktop, LockScreen } step;
         std::string cause;
         Date at;
     };

@@ -41,7 +41,7 @@ void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
     *lastSeenURLString = text;
     setCurrentImage(*found);
     const Date takenAt = platform_.mainLoop.currentDate();
-    startImageDownload(found->url, [this, text, lastSeenURLString, fired, takenAt](bool installed) {
+    startImageDownload(*found, [this, text, lastSeenURLString, fired, takenAt](bool installed) {
         if (installed) {
             // The day's picture is in place: wait for the next day's.
             if (const auto hourly = fired.lock()) hourly->invalidate();

@@ -54,7 +54,7 @@ void AppDelegate::handleWakeResult(std::optional<FoundImage> found, bool activat
     }
     platform_.log.line("✅ 唤醒后检测到新图，开始更新");
     setCurrentImage(*found);
-    startImageDownload(found->url);
+    startImageDownload(*found);
 }
 
 }  // namespace daylume

@@ -211,12 +211,22 @@ TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
     EXPECT_EQ(gsettingsGet("org.mate.background", "picture-filename"),
               "'" + picture.string() + "'");
 
+    // GNOME's lock screen has its own key; the others show the desktop's picture.
+    auto gnome = makeDesktopBackend(DesktopSession::Gnome);
+    ASSERT_EQ(gnome->lockScreen(), LockScreen::OwnPicture);
+    gnome->setLockScreenPicture(picture);
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), uri);
+    EXPECT_EQ(makeDesktopBackend(DesktopSession::Cinnamon)->lockScreen(),
+              LockScreen::DesktopPicture);
+
     // A key the schema lacks is skipped: the screensaver has picture-uri but no dark variant.
-    GSettingsBackground("GNOME", "org.gnome.desktop.screensaver",
-                        {"picture-uri", "picture-uri-dark"}, true)
+    GSettingsBackground("GNOME",
+                        {"org.gnome.desktop.screensaver", {"picture-uri", "picture-uri-dark"}},
+                        true, LockScreen::Unknown)
         .setPicture("/tmp/p.jpg", Screen{});
     EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), "'file:///tmp/p.jpg'");
-    GSettingsBackground missing("Cinnamon", "org.example.no.such", {"picture-uri"}, true);
+    GSettingsBackground missing("Cinnamon", {"org.example.no.such", {"picture-uri"}}, true,
+                                LockScreen::DesktopPicture);
     EXPECT_EQ(failureOf(missing, "/tmp/p.jpg", Cause::DesktopToolMissing, "org.example.no.such"),
               "Cinnamon: GSettings schema org.example.no.such is not installed");
 }

@@ -101,8 +101,8 @@ protected:
     CurlHttpClient http{{.caFile = testCertificates() / "ca.pem"}};
     QtApplication application{ActivationPolicy::Accessory};
     QtBundle bundle{QtBundle::builtInSettings()};
-    Platform platform{loop,    http,        sim.files, sim.desktop,
-                      sim.log, application, bundle,    sim.notifications};
+    Platform platform{loop,        http,   sim.files,         sim.desktop,    sim.log,
+                      application, bundle, sim.notifications, sim.preferences};
     AppDelegate delegate{platform, service.origin()};
     QProcess tray, windowManager;
 };
@@ -203,13 +203,19 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
 
     const int before = archiveRequests();
     const auto installed = sim.desktop.pictures.size();
-    window.findChildren<QPushButton*>().value(0)->click();  // Refresh Wallpaper
+    auto button = [&](const char* key) {
+        const QString title = QCoreApplication::translate("Localizable", key);
+        for (QPushButton* each : window.findChildren<QPushButton*>())
+            if (each->text() == title) return each;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    button("menu_refresh")->click();
     EXPECT_TRUE(waitUntil([&] { return archiveRequests() == before + 8; }));
     EXPECT_TRUE(waitUntil([&] { return sim.desktop.pictures.size() > installed; }));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", "/nonexistent");  // no xdg-open: Open Pictures Folder says so
     QString cannot;
-    withDialog([&] { window.findChildren<QPushButton*>().value(1)->click(); },
+    withDialog([&] { button("button_open_folder")->click(); },
                [&](QMessageBox& box) { cannot = box.text(); });
     EXPECT_EQ(cannot, "Cannot Open");
     qputenv("PATH", path);

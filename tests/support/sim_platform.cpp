@@ -132,6 +132,13 @@ void RecordingDesktop::setDesktopPicture(const fs::path& picture, const Screen&)
     setOn.push_back(loop_.currentQueue());
 }
 
+void SimPreferences::save(Preference preference, bool on) {
+    if (failure) throw Failure(*failure);
+    (preference == Preference::UltraHD      ? kept.ultraHD
+     : preference == Preference::LockScreen ? kept.lockScreen
+                                            : kept.startAtLogin) = on;
+}
+
 int SimApplication::runModal(const Alert& alert) {
     alerts.push_back(alert);
     const std::size_t shown = alerts.size() - 1;
@@ -195,7 +202,7 @@ SimPlatform::SimPlatform()
       http(loop, temp.path()),
       files(dataHome),
       desktop(loop),
-      platform{loop, http, files, desktop, log, application, bundle, notifications} {}
+      platform{loop, http, files, desktop, log, application, bundle, notifications, preferences} {}
 
 std::set<std::string> SimPlatform::storedNames() const {
     std::set<std::string> names;

@@ -144,8 +144,19 @@ public:
     std::vector<std::filesystem::path> pictures;
     std::vector<SimLoop::Queue> setOn;  // the queue each picture was set from
 
+    PixelSize screenSize{1920, 1080};
+    LockScreen lockScreenKind = LockScreen::OwnPicture;
+    std::optional<Error> lockScreenFailure;
+    std::vector<std::filesystem::path> lockScreenPictures;
+
     std::optional<Screen> mainScreen() const override { return screen; }
     void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) override;
+    PixelSize largestScreen() const override { return screen ? screenSize : PixelSize{}; }
+    LockScreen lockScreen() const override { return lockScreenKind; }
+    void setLockScreenPicture(const std::filesystem::path& picture) override {
+        if (lockScreenFailure) throw Failure(*lockScreenFailure);
+        lockScreenPictures.push_back(picture);
+    }
 
 private:
     const SimLoop& loop_;
@@ -176,6 +187,14 @@ public:
         notifications.push_back(notification);
     }
     std::unique_ptr<StatusItem> makeStatusItem() override;
+    void showPreferences(const PreferencesStatus& value) override { preferences = value; }
+    void setPreferenceActions(PreferenceActions actions) override {
+        preferenceActions = std::move(actions);
+    }
+    void openPreferencesDialog() override { ++preferencesDialogs; }
+    void saveCopy(const std::filesystem::path& picture, const std::string& name) override {
+        savedCopies.emplace_back(picture, name);
+    }
 
     ActivationPolicy policy = ActivationPolicy::Accessory;
     int terminations = 0;
@@ -186,6 +205,19 @@ public:
     std::vector<Notification> notifications;
     SimStatusItem* statusItem = nullptr;  // the last one made
     int statusItemsMade = 0;
+    PreferencesStatus preferences;
+    PreferenceActions preferenceActions;
+    int preferencesDialogs = 0;
+    std::vector<std::pair<std::filesystem::path, std::string>> savedCopies;
+};
+
+// Choices in memory; saving fails while `failure` is set.
+class SimPreferences final : public PreferenceStore {
+public:
+    Preferences kept;
+    std::optional<Error> failure;
+    Preferences load() const override { return kept; }
+    void save(Preference preference, bool on) override;
 };
 
 // Settings and string tables from maps; a key without an entry is its own text.
@@ -253,11 +285,13 @@ struct SimPlatform {
     SimApplication application;
     SimBundle bundle;
     SimNotifications notifications;
+    SimPreferences preferences;
     Platform platform;
 
     // The same, but on a real main loop and HTTP client.
     Platform with(MainLoop& realLoop, HttpClient& realHttp) {
-        return {realLoop, realHttp, files, desktop, log, application, bundle, notifications};
+        return {realLoop,    realHttp, files,         desktop,    log,
+                application, bundle,   notifications, preferences};
     }
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }

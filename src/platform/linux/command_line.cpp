@@ -16,9 +16,13 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("refresh"),
         QStringLiteral("Asks the running Daylume to fetch and set today's picture now; starts "
                        "Daylume when none runs."));
+    const QCommandLineOption preferences(
+        QStringLiteral("preferences"),
+        QStringLiteral("Shows the preferences of the running Daylume; starts Daylume when none "
+                       "runs."));
     const QCommandLineOption quit(QStringLiteral("quit"),
                                   QStringLiteral("Asks the running Daylume to quit."));
-    parser.addOptions({refresh, quit});
+    parser.addOptions({refresh, preferences, quit});
 
     // Read before QApplication exists, when Qt cannot name the program itself.
     const QString usage =
@@ -31,8 +35,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'")
                               .arg(parser.positionalArguments().constFirst()));
-    if (parser.isSet(refresh) && parser.isSet(quit))
-        return usageError(QStringLiteral("--refresh and --quit cannot be given together"));
+    if (int(parser.isSet(refresh)) + int(parser.isSet(preferences)) + int(parser.isSet(quit)) > 1)
+        return usageError(
+            QStringLiteral("--refresh, --preferences and --quit cannot be given together"));
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(usage), stdout);
         return {.exitStatus = 0};
@@ -43,6 +48,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(quit)) return {.request = CommandLine::Request::Quit};
     if (parser.isSet(refresh)) return {.request = CommandLine::Request::Refresh};
+    if (parser.isSet(preferences)) return {.request = CommandLine::Request::Preferences};
     return {};
 }
 

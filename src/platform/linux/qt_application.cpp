@@ -8,12 +8,19 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,6 +38,10 @@ QString qString(const std::string& text) {
 
 constexpr int kThumbnailWidth = 320;
 
+QString localized(const char* key) {
+    return QCoreApplication::translate("Localizable", key);
+}
+
 // Every request to quit (the menu, another launch, a signal, the session's end) ends the main loop
 // whatever is open. Qt's own quit would be refused by the window, which only hides on close, and
 // a dialog's loop would go on running.
@@ -47,7 +58,61 @@ class QuitFilter final : public QObject {
 
 }  // namespace
 
-ViewController::ViewController() : buttons_(new QHBoxLayout) {
+PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
+    auto* layout = new QVBoxLayout(this);
+    // Each note below its choice, indented like the choice's text.
+    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                       style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    for (QWidget* widget : std::initializer_list<QWidget*>{&ultraHD_, &ultraHDNote_, &lockScreen_,
+                                                           &lockScreenNote_, &startAtLogin_}) {
+        auto* note = qobject_cast<QLabel*>(widget);
+        if (!note) {
+            layout->addWidget(widget);
+            continue;
+        }
+        note->setWordWrap(true);
+        note->setFixedWidth(kThumbnailWidth - 2 * indent);
+        QPalette palette = note->palette();
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+        note->setPalette(palette);
+        auto* row = new QHBoxLayout;
+        row->addSpacing(indent);
+        row->addWidget(note);
+        layout->addLayout(row);
+    }
+    layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
+    // clicked, not toggled: only the user's own changes are choices.
+    for (auto [box, preference] : {std::pair{&ultraHD_, Preference::UltraHD},
+                                   std::pair{&lockScreen_, Preference::LockScreen},
+                                   std::pair{&startAtLogin_, Preference::StartAtLogin}})
+        QObject::connect(box, &QCheckBox::clicked, this, [&actions, preference](bool on) {
+            if (actions.changed) actions.changed(preference, on);
+        });
+    QObject::connect(&saveCopy_, &QPushButton::clicked, this, [&actions] {
+        if (actions.saveCopy) actions.saveCopy();
+    });
+}
+
+void PreferencesPanel::show(const PreferencesStatus& status) {
+    // Named here, not when made: the translations are loaded after the widgets are.
+    setTitle(localized("preferences_title"));
+    ultraHD_.setText(localized("preferences_ultra_hd"));
+    lockScreen_.setText(localized("preferences_lock_screen"));
+    startAtLogin_.setText(localized("preferences_start_at_login"));
+    saveCopy_.setText(localized("button_save_copy"));
+    ultraHD_.setChecked(status.chosen.ultraHD);
+    lockScreen_.setChecked(status.chosen.lockScreen);
+    lockScreen_.setEnabled(status.lockScreenNote.empty());
+    startAtLogin_.setChecked(status.chosen.startAtLogin);
+    ultraHDNote_.setText(qString(status.ultraHDNote));
+    lockScreenNote_.setText(qString(status.lockScreenNote));
+    for (QLabel* note : {&ultraHDNote_, &lockScreenNote_})
+        note->setVisible(!note->text().isEmpty());
+    saveCopy_.setEnabled(status.canSaveCopy);
+}
+
+ViewController::ViewController(const PreferenceActions& actions)
+    : buttons_(new QHBoxLayout), preferences_(actions) {
     setWindowTitle(QStringLiteral("Daylume"));
     auto* layout = new QVBoxLayout(this);
     thumbnail_.setFixedSize(kThumbnailWidth, kThumbnailWidth * 9 / 16);
@@ -65,6 +130,7 @@ ViewController::ViewController() : buttons_(new QHBoxLayout) {
                             static_cast<QWidget*>(&activity_)})
         layout->addWidget(widget);
     layout->addLayout(buttons_);
+    layout->addWidget(&preferences_);
     // As tall as its text, which wraps at the thumbnail's width: a longer status line makes the
     // window grow instead of squeezing the lines over the thumbnail.
     for (QLabel* label : {&title_, &credit_, &setAt_, &activity_})
@@ -122,8 +188,15 @@ void ViewController::closeEvent(QCloseEvent* event) {
     if (onClose) onClose();
 }
 
-QtApplication::QtApplication(ActivationPolicy initialPolicy) {
+QtApplication::QtApplication(ActivationPolicy initialPolicy)
+    : viewController_(preferenceActions_), dialogPanel_(new PreferencesPanel(preferenceActions_)) {
     QApplication::setWindowIcon(icon());
+    auto* layout = new QVBoxLayout(&preferencesDialog_);
+    layout->addWidget(dialogPanel_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &preferencesDialog_, &QDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     // Closing the window is the user removing the entry: the menu's toggle then shows it again.
     viewController_.onClose = [this] { policy_ = ActivationPolicy::Accessory; };
     setActivationPolicy(initialPolicy);
@@ -200,6 +273,53 @@ void QtApplication::open(const QString& address) {
 
 void QtApplication::setStatusActions(std::vector<MenuEntry> actions) {
     viewController_.setActions(std::move(actions));
+}
+
+void QtApplication::showPreferences(const PreferencesStatus& status) {
+    viewController_.preferences().show(status);
+    dialogPanel_->show(status);
+}
+
+void QtApplication::openPreferencesDialog() {
+    preferencesDialog_.setWindowTitle(localized("preferences_window_title"));
+    preferencesDialog_.show();
+    preferencesDialog_.raise();
+    preferencesDialog_.activateWindow();
+}
+
+void QtApplication::saveCopy(const std::filesystem::path& picture, const std::string& name) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QFileInfo(folder).isDir()) folder = QDir::homePath();
+    const QString to = QFileDialog::getSaveFileName(
+        QApplication::activeWindow(), localized("save_copy_title"),
+        folder + QLatin1Char('/') + qString(name),
+        localized("save_copy_filter") + QStringLiteral(" (*.jpg *.jpeg *.png *.webp)"));
+    if (to.isEmpty()) return;
+    if (const std::optional<QString> error =
+            writeWholeCopy(QFile::decodeName(picture.c_str()), to)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Daylume"),
+                        localized("alert_copy_failed"));
+        box.setInformativeText(*error);
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+        box.exec();
+    }
+}
+
+std::optional<QString> writeWholeCopy(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly)) return in.errorString();
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        if (chunk.isEmpty() && in.error() != QFile::NoError) {
+            out.cancelWriting();
+            return in.errorString();
+        }
+        if (out.write(chunk) != chunk.size()) break;  // commit reports it
+    }
+    if (!out.commit()) return out.errorString();
+    return std::nullopt;
 }
 
 void QtApplication::postNotification(const Notification& notification) {

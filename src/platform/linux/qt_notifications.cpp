@@ -11,6 +11,8 @@ QtNotifications::QtNotifications(SingleInstance& instance)
                      [this](const QString& message) {
                          if (message == QLatin1String("activate")) post(SystemEvent::Activation);
                          if (message == QLatin1String("refresh")) post(SystemEvent::RefreshRequest);
+                         if (message == QLatin1String("preferences"))
+                             post(SystemEvent::PreferencesRequest);
                      });
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, &context_,
                      [this](Qt::ApplicationState state) {

@@ -19,7 +19,9 @@ QtPlatform::QtPlatform(SingleInstance& instance)
       bundle_(QtBundle::builtInSettings()),
       application_(initialPolicy(bundle_)),
       notifications_(instance),
-      platform_{mainLoop_, http_, files_, desktop_, log_, application_, bundle_, notifications_} {
+      preferences_(QtPreferenceStore::userSettingsFile(), Autostart::forThisSession()),
+      platform_{mainLoop_,    http_,   files_,         desktop_,    log_,
+                application_, bundle_, notifications_, preferences_} {
     QtBundle::loadTranslations();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/file_manager.h"
 #include "platform/linux/curl_http_client.h"
 #include "platform/linux/desktop/linux_desktop.h"
+#include "platform/linux/preference_store.h"
 #include "platform/linux/qt_application.h"
 #include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_main_loop.h"
@@ -31,6 +32,7 @@ private:
     QtBundle bundle_;
     QtApplication application_;
     QtNotifications notifications_;
+    QtPreferenceStore preferences_;
     CurlHttpClient http_;
     Platform platform_;
 };

@@ -107,6 +107,24 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
     call(plasma, sessionBus(plasma), message);
 }
 
+void PlasmaBackground::setLockScreenPicture(const std::filesystem::path& picture) {
+    // Plasma 6 has kwriteconfig6, Plasma 5 kwriteconfig5; the file is KDE's own format, which only
+    // its tools write faithfully.
+    const std::string tool =
+        QStandardPaths::findExecutable(QStringLiteral("kwriteconfig6")).isEmpty() ? "kwriteconfig5"
+                                                                                  : "kwriteconfig6";
+    const std::vector<std::string> greeter = {"--file", "kscreenlockerrc", "--group", "Greeter"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), greeter.begin(), greeter.end());
+        return more;
+    };
+    // Another plug-in, such as a slide show, would not show the picture.
+    runDesktopTool("KDE Plasma", tool, with({"--key", "WallpaperPlugin", "org.kde.image"}));
+    runDesktopTool("KDE Plasma", tool,
+                   with({"--group", "Wallpaper", "--group", "org.kde.image", "--group", "General",
+                         "--key", "Image", fileUri(picture).toStdString()}));
+}
+
 // ---- XFCE
 
 // xfconfd over D-Bus rather than xfconf-query: one round trip lists every monitor's properties,

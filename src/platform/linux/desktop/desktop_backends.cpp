@@ -43,15 +43,19 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
     switch (session) {
         case DesktopSession::Gnome:
             return std::make_unique<GSettingsBackground>(
-                "GNOME", "org.gnome.desktop.background",
-                std::vector<std::string>{"picture-uri", "picture-uri-dark"}, true);
+                "GNOME",
+                GSettingsKeys{"org.gnome.desktop.background", {"picture-uri", "picture-uri-dark"}},
+                true, LockScreen::OwnPicture,
+                GSettingsKeys{"org.gnome.desktop.screensaver", {"picture-uri"}});
+        // Their screen lockers show the desktop picture.
         case DesktopSession::Cinnamon:
             return std::make_unique<GSettingsBackground>(
-                "Cinnamon", "org.cinnamon.desktop.background",
-                std::vector<std::string>{"picture-uri"}, true);
+                "Cinnamon", GSettingsKeys{"org.cinnamon.desktop.background", {"picture-uri"}}, true,
+                LockScreen::DesktopPicture);
         case DesktopSession::Mate:
             return std::make_unique<GSettingsBackground>(
-                "MATE", "org.mate.background", std::vector<std::string>{"picture-filename"}, false);
+                "MATE", GSettingsKeys{"org.mate.background", {"picture-filename"}}, false,
+                LockScreen::DesktopPicture);
         case DesktopSession::Kde:
             return std::make_unique<PlasmaBackground>();
         case DesktopSession::Xfce:
@@ -78,26 +82,36 @@ void failDesktop(std::string_view desktop, std::string message, Cause cause, std
                             std::move(detail)));
 }
 
-GSettingsBackground::GSettingsBackground(std::string desktop, std::string schema,
-                                         std::vector<std::string> keys, bool asUri)
+GSettingsBackground::GSettingsBackground(std::string desktop, GSettingsKeys background, bool asUri,
+                                         LockScreen lockScreen, GSettingsKeys lockScreenKeys)
     : desktop_(std::move(desktop)),
-      schema_(std::move(schema)),
-      keys_(std::move(keys)),
-      asUri_(asUri) {}
+      background_(std::move(background)),
+      asUri_(asUri),
+      lockScreen_(lockScreen),
+      lockScreenKeys_(std::move(lockScreenKeys)) {}
 
 void GSettingsBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
+    set(background_, picture);
+}
+
+void GSettingsBackground::setLockScreenPicture(const std::filesystem::path& picture) {
+    set(lockScreenKeys_, picture);
+}
+
+void GSettingsBackground::set(const GSettingsKeys& keys, const std::filesystem::path& picture) {
+    const std::string& schemaId = keys.schema;
     // Failures name the schema: a missing one is the desktop's package to install.
-    auto fail = [this](std::string message, Cause cause) {
-        failDesktop(desktop_, std::move(message), cause, schema_);
+    auto fail = [&](std::string message, Cause cause) {
+        failDesktop(desktop_, std::move(message), cause, schemaId);
     };
     // Opening a schema that is not installed aborts the process, so look it up first.
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     GRef<GSettingsSchema, g_settings_schema_unref> schema{
-        source ? g_settings_schema_source_lookup(source, schema_.c_str(), TRUE) : nullptr};
+        source ? g_settings_schema_source_lookup(source, schemaId.c_str(), TRUE) : nullptr};
     if (!schema.p)
-        fail("GSettings schema " + schema_ + " is not installed", Cause::DesktopToolMissing);
-    if (!g_settings_schema_has_key(schema.p, keys_.front().c_str()))
-        fail("GSettings schema " + schema_ + " has no key " + keys_.front(),
+        fail("GSettings schema " + schemaId + " is not installed", Cause::DesktopToolMissing);
+    if (!g_settings_schema_has_key(schema.p, keys.keys.front().c_str()))
+        fail("GSettings schema " + schemaId + " has no key " + keys.keys.front(),
              Cause::DesktopToolFailed);
 
     std::string value = picture.string();
@@ -113,10 +127,10 @@ void GSettingsBackground::setPicture(const std::filesystem::path& picture, const
         g_free(uri);
     }
     GRef<GSettings, unrefObject> settings{g_settings_new_full(schema.p, nullptr, nullptr)};
-    for (const std::string& key : keys_) {
+    for (const std::string& key : keys.keys) {
         if (!g_settings_schema_has_key(schema.p, key.c_str())) continue;
         if (!g_settings_set_string(settings.p, key.c_str(), value.c_str()))
-            fail("GSettings key " + schema_ + " " + key + " is not writable",
+            fail("GSettings key " + schemaId + " " + key + " is not writable",
                  Cause::DesktopToolFailed);
     }
     g_settings_sync();

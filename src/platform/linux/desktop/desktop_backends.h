@@ -18,22 +18,36 @@ class DesktopBackend {
 public:
     virtual ~DesktopBackend() = default;
     virtual void setPicture(const std::filesystem::path& picture, const Screen& screen) = 0;
+    virtual LockScreen lockScreen() const { return LockScreen::Unknown; }
+    // Called only where lockScreen() is OwnPicture.
+    virtual void setLockScreenPicture(const std::filesystem::path&) {}
 };
 
 std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session);
 
-// GSettings: every listed key that the schema has is set; the first must exist.
+// GSettings keys: every listed key that the schema has is set; the first must exist.
+struct GSettingsKeys {
+    std::string schema;
+    std::vector<std::string> keys;
+};
+
+// GSettings: the background's keys, and the lock screen's where it has its own.
 class GSettingsBackground final : public DesktopBackend {
 public:
-    GSettingsBackground(std::string desktop, std::string schema, std::vector<std::string> keys,
-                        bool asUri);
+    GSettingsBackground(std::string desktop, GSettingsKeys background, bool asUri,
+                        LockScreen lockScreen, GSettingsKeys lockScreenKeys = {});
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+    LockScreen lockScreen() const override { return lockScreen_; }
+    void setLockScreenPicture(const std::filesystem::path& picture) override;
 
 private:
+    void set(const GSettingsKeys& keys, const std::filesystem::path& picture);
+
     std::string desktop_;
-    std::string schema_;
-    std::vector<std::string> keys_;
+    GSettingsKeys background_;
     bool asUri_;
+    LockScreen lockScreen_;
+    GSettingsKeys lockScreenKeys_;
 };
 
 // Plain X11: the first of feh and xwallpaper that is installed paints the root window.
@@ -43,15 +57,20 @@ public:
 };
 
 // KDE Plasma 5 and 6: a script run by plasmashell gives every desktop the picture.
+// The lock screen: its greeter's wallpaper in kscreenlockerrc, written by KDE's own tool.
 class PlasmaBackground final : public DesktopBackend {
 public:
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+    LockScreen lockScreen() const override { return LockScreen::OwnPicture; }
+    void setLockScreenPicture(const std::filesystem::path& picture) override;
 };
 
 // XFCE: xfdesktop's last-image property of every monitor and workspace, in xfconf.
+// Its screen locker shows the desktop picture.
 class XfconfBackground final : public DesktopBackend {
 public:
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
+    LockScreen lockScreen() const override { return LockScreen::DesktopPicture; }
 };
 
 // Inside a Flatpak sandbox: the desktop portal's Wallpaper interface, handed the open file.

@@ -18,6 +18,9 @@ public:
 
     std::optional<Screen> mainScreen() const override;
     void setDesktopPicture(const std::filesystem::path& picture, const Screen& screen) override;
+    PixelSize largestScreen() const override;
+    LockScreen lockScreen() const override;
+    void setLockScreenPicture(const std::filesystem::path& picture) override;
 
 private:
     void updateMainScreen();
@@ -27,6 +30,7 @@ private:
     // Screens belong to the main thread; installs read this copy instead.
     mutable std::mutex screenMutex_;
     std::optional<Screen> mainScreen_;
+    PixelSize largestScreen_;
     QObject watcher_;
 };
 

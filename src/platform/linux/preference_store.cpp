@@ -1,0 +1,189 @@
+#include "platform/linux/preference_store.h"
+
+#include <glib.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/error.h"
+
+namespace daylume {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kGroup = "Desktop Entry";
+
+using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
+
+KeyFile newKeyFile() {
+    return {g_key_file_new(), &g_key_file_free};
+}
+
+// A boolean key that is true only when written so; absent or malformed, it is false.
+bool isTrue(GKeyFile* file, const char* key) {
+    GError* error = nullptr;
+    const gboolean value = g_key_file_get_boolean(file, kGroup, key, &error);
+    if (error) g_error_free(error);
+    return value;
+}
+
+// Whether the entry at `path` starts its program; nothing when there is no file there.
+std::optional<bool> starts(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return std::nullopt;
+    KeyFile file = newKeyFile();
+    // An entry the session cannot read starts nothing.
+    if (!g_key_file_load_from_file(file.get(), path.c_str(), G_KEY_FILE_NONE, nullptr))
+        return false;
+    if (isTrue(file.get(), "Hidden")) return false;
+    return !g_key_file_has_key(file.get(), kGroup, "X-GNOME-Autostart-enabled", nullptr) ||
+           isTrue(file.get(), "X-GNOME-Autostart-enabled");
+}
+
+// An Exec value that runs `program` whatever its path holds: quoted as the desktop entry
+// specification asks where a path has more than plain characters.
+std::string execQuoted(const std::string& program) {
+    if (program.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/"
+                                  "._+-") == std::string::npos)
+        return program;
+    std::string quoted = "\"";
+    for (const char c : program) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+[[noreturn]] void failWrite(const QString& file, const QString& why) {
+    throw Failure(makeError(kPosixErrorDomain, 0,
+                            "could not write " + file.toStdString() + ": " + why.toStdString(),
+                            Cause::FileError));
+}
+
+}  // namespace
+
+Autostart::Autostart(fs::path userFolder, std::vector<fs::path> systemFolders, std::string program)
+    : userFolder_(std::move(userFolder)),
+      systemFolders_(std::move(systemFolders)),
+      program_(std::move(program)) {}
+
+Autostart Autostart::forThisSession() {
+    auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && value[0] ? std::string(value) : std::string();
+    };
+    // Relative paths are invalid by the base-directory specification and are ignored.
+    fs::path home = variable("XDG_CONFIG_HOME");
+    if (!home.is_absolute()) home = fs::path(variable("HOME")) / ".config";
+    std::vector<fs::path> system;
+    const QStringList dirs = QString::fromStdString(variable("XDG_CONFIG_DIRS"))
+                                 .split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& dir : dirs)
+        if (fs::path path = dir.toStdString(); path.is_absolute())
+            system.push_back(path / "autostart");
+    if (system.empty()) system.emplace_back("/etc/xdg/autostart");
+    return Autostart(home / "autostart", std::move(system),
+                     QCoreApplication::applicationFilePath().toStdString());
+}
+
+bool Autostart::enabled() const {
+    if (const std::optional<bool> user = starts(userEntry())) return *user;
+    for (const fs::path& folder : systemFolders_)
+        if (const std::optional<bool> system = starts(folder / kEntryName)) return *system;
+    return false;
+}
+
+void Autostart::setEnabled(bool on) const {
+    bool systemStarts = false;
+    for (const fs::path& folder : systemFolders_)
+        if (const std::optional<bool> system = starts(folder / kEntryName)) {
+            systemStarts = *system;
+            break;
+        }
+    const QString path = QString::fromStdString(userEntry().string());
+    // Where the system's entry says it already, the user's own has nothing to add.
+    if (on == systemStarts) {
+        std::error_code ec;
+        fs::remove(userEntry(), ec);
+        if (ec) failWrite(path, QString::fromStdString(ec.message()));
+        return;
+    }
+    KeyFile file = newKeyFile();
+    auto set = [&](const char* key, const std::string& value) {
+        g_key_file_set_string(file.get(), kGroup, key, value.c_str());
+    };
+    set("Type", "Application");
+    set("Name", "Daylume");
+    set("Comment", "Keep the desktop picture set to the Bing image of the day");
+    set("Exec", execQuoted(program_));
+    set("TryExec", program_);
+    set("Icon", "io.github.daylume.Daylume");
+    set("Terminal", "false");
+    set("NoDisplay", "true");
+    // Turns the system's entry off for this user.
+    if (!on) set("Hidden", "true");
+    gsize length = 0;
+    std::unique_ptr<gchar, decltype(&g_free)> text{g_key_file_to_data(file.get(), &length, nullptr),
+                                                   &g_free};
+    if (!QDir().mkpath(QString::fromStdString(userFolder_.string())))
+        failWrite(path, QStringLiteral("the folder cannot be made"));
+    // Whole or not at all: a session must never read half an entry.
+    QSaveFile entry(path);
+    if (!entry.open(QIODevice::WriteOnly) ||
+        entry.write(text.get(), qint64(length)) != qint64(length) || !entry.commit())
+        failWrite(path, entry.errorString());
+}
+
+QtPreferenceStore::QtPreferenceStore(QString settingsFile, Autostart autostart)
+    : settingsFile_(std::move(settingsFile)), autostart_(std::move(autostart)) {}
+
+QString QtPreferenceStore::userSettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Daylume/Daylume.conf");
+}
+
+namespace {
+
+constexpr std::pair<Preference, const char*> kKeys[] = {{Preference::UltraHD, "UltraHD"},
+                                                        {Preference::LockScreen, "LockScreen"}};
+
+}  // namespace
+
+Preferences QtPreferenceStore::load() const {
+    Preferences preferences;
+    const QSettings settings(settingsFile_, QSettings::IniFormat);
+    for (const auto& [preference, key] : kKeys) {
+        const QVariant value = settings.value(QLatin1String(key));
+        if (!value.isValid()) continue;
+        const QString text = value.toString().toLower();
+        if (text != QLatin1String("true") && text != QLatin1String("false")) {
+            // Not the log's: standard error, where a person who edited the file looks.
+            std::fprintf(stderr, "daylume: %s: %s=%s is neither true nor false; it is ignored\n",
+                         qPrintable(settingsFile_), key, qPrintable(value.toString()));
+            continue;
+        }
+        (preference == Preference::UltraHD ? preferences.ultraHD : preferences.lockScreen) =
+            text == QLatin1String("true");
+    }
+    preferences.startAtLogin = autostart_.enabled();
+    return preferences;
+}
+
+void QtPreferenceStore::save(Preference preference, bool on) {
+    if (preference == Preference::StartAtLogin) return autostart_.setEnabled(on);
+    QSettings settings(settingsFile_, QSettings::IniFormat);
+    for (const auto& [each, key] : kKeys)
+        if (each == preference) settings.setValue(QLatin1String(key), on);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        failWrite(settingsFile_, QStringLiteral("it cannot be written"));
+}
+
+}  // namespace daylume

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace daylume {
+
+// The user's choices.
+struct Preferences {
+    bool ultraHD = false;       // Ultra HD pictures on screens larger than 1920×1080
+    bool lockScreen = false;    // the picture on the lock screen too
+    bool startAtLogin = false;  // the session starts Daylume
+};
+enum class Preference { UltraHD, LockScreen, StartAtLogin };
+
+// Where the choices are kept. Main thread only.
+class PreferenceStore {
+public:
+    virtual ~PreferenceStore() = default;
+    // What is kept; the defaults for whatever cannot be read.
+    virtual Preferences load() const = 0;
+    // Keeps one choice; throws Failure when it could not be kept.
+    virtual void save(Preference preference, bool on) = 0;
+};
+
+}  // namespace daylume

@@ -1,0 +1,93 @@
+#include "platform/image_probe.h"
+#include "shell/app_delegate.h"
+#include "shell/text_format.h"
+
+namespace daylume {
+
+void AppDelegate::loadPreferences() {
+    preferences_ = platform_.preferences.load();
+    platform_.application.setPreferenceActions({
+        .changed = [this](Preference preference, bool on) { preferenceChanged(preference, on); },
+        .saveCopy = [this] { saveCopy(); },
+    });
+}
+
+void AppDelegate::preferenceChanged(Preference preference, bool on) {
+    try {
+        platform_.preferences.save(preference, on);
+    } catch (const Failure& failure) {
+        platform_.application.runModal(
+            {localized("alert_preferences_not_saved"), failure.error().localizedDescription()});
+        updateStatus();  // the choice as it still is
+        return;
+    }
+    const bool wantedUltraHD = wantsUltraHD();
+    switch (preference) {
+        case Preference::UltraHD:
+            preferences_.ultraHD = on;
+            break;
+        case Preference::LockScreen:
+            preferences_.lockScreen = on;
+            break;
+        case Preference::StartAtLogin:
+            preferences_.startAtLogin = on;
+            break;
+    }
+    // A choice shows at once, not with tomorrow's picture.
+    if (!wantedUltraHD && wantsUltraHD()) refreshWallpaper();
+    const auto& shown = status_.shownPicture();
+    if (preference == Preference::LockScreen && on && shown &&
+        platform_.desktop.lockScreen() == LockScreen::OwnPicture) {
+        platform_.http.onDownloadQueue([this, picture = shown->file] {
+            try {
+                platform_.desktop.setLockScreenPicture(picture);
+            } catch (const Failure& failure) {
+                platform_.mainLoop.async([this, error = failure.error()] {
+                    status_.lockScreenFailed(error);
+                    updateStatus();
+                });
+            }
+        });
+    }
+    updateStatus();
+}
+
+void AppDelegate::saveCopy() {
+    const auto& shown = status_.shownPicture();
+    if (!shown) return;
+    const std::optional<ImageInfo> info = probeImage(shown->file);
+    const std::string extension = !info || info->format == "jpeg" ? "jpg" : info->format;
+    platform_.application.saveCopy(shown->file,
+                                   fileNameFor(shown->facts.title.value_or("Daylume"), extension));
+}
+
+PreferencesStatus AppDelegate::preferencesStatus() const {
+    PreferencesStatus status{.chosen = preferences_};
+    switch (platform_.desktop.lockScreen()) {
+        case LockScreen::OwnPicture:
+            break;
+        case LockScreen::DesktopPicture:
+            status.chosen.lockScreen = true;  // as it is, whatever was chosen
+            status.lockScreenNote = localized("preferences_lock_screen_shows_desktop");
+            break;
+        case LockScreen::Unknown:
+            status.lockScreenNote = localized("preferences_lock_screen_unknown");
+            break;
+    }
+    const auto& shown = status_.shownPicture();
+    status.canSaveCopy = shown.has_value();
+    if (shown && !preferences_.ultraHD) {
+        const PixelSize screen = platform_.desktop.largestScreen();
+        const std::optional<ImageInfo> picture = probeImage(shown->file);
+        auto size = [](int width, int height) {
+            return std::to_string(width) + "×" + std::to_string(height);
+        };
+        if (picture && (screen.width > picture->width || screen.height > picture->height))
+            status.ultraHDNote = filledIn(filledIn(localized("preferences_screen_larger"), "%1",
+                                                   size(screen.width, screen.height)),
+                                          "%2", size(picture->width, picture->height));
+    }
+    return status;
+}
+
+}  // namespace daylume
