@@ -71,6 +71,7 @@ PreferencesStatus AppDelegate::preferencesStatus() const {
             status.lockScreenNote = localized("preferences_lock_screen_shows_desktop");
             break;
         case LockScreen::Unknown:
+            status.chosen.lockScreen = false;
             status.lockScreenNote = localized("preferences_lock_screen_unknown");
             break;
     }

@@ -9,6 +9,7 @@
 #include <QDBusVirtualObject>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QThread>
 #include <cstdlib>
 #include <fstream>
@@ -229,6 +230,26 @@ TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
                                 LockScreen::DesktopPicture);
     EXPECT_EQ(failureOf(missing, "/tmp/p.jpg", Cause::DesktopToolMissing, "org.example.no.such"),
               "Cinnamon: GSettings schema org.example.no.such is not installed");
+}
+
+// KDE's own tool writes the greeter's wallpaper where the lock screen reads it.
+TEST(DesktopPlasmaTest, TheLockScreensPictureGoesToKscreenlockerrc) {
+    if (QStandardPaths::findExecutable("kwriteconfig5").isEmpty())
+        GTEST_SKIP() << "kwriteconfig5 is not installed";
+    TempDir config;
+    const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray(config.path().c_str()));
+    PlasmaBackground plasma;
+    ASSERT_EQ(plasma.lockScreen(), LockScreen::OwnPicture);
+    plasma.setLockScreenPicture("/p/daylume-A B.jpg");
+    qputenv("XDG_CONFIG_HOME", before);
+    std::ifstream file(config.path() / "kscreenlockerrc");
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(text.find("[Greeter]\nWallpaperPlugin=org.kde.image\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Greeter][Wallpaper][org.kde.image][General]\n"
+                        "Image=file:///p/daylume-A%20B.jpg\n"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

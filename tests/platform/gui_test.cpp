@@ -233,8 +233,20 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         application.showStatus(
             {.title = text("status_untitled").toStdString(),
              .activity = text("status_desktop_failed").arg("12:00", cause).toStdString()});
+        // The preferences in the window and in their dialog, named in the language loaded last.
+        application.showPreferences(delegate.preferencesStatus());
+        application.openPreferencesDialog();
         pause(500ms);
         saveScreenshot(QStringLiteral("task-bar-window-failure-%1.png").arg(name));
+        for (QWidget* shown : {static_cast<QWidget*>(&window),
+                               static_cast<QWidget*>(&application.preferencesDialog())}) {
+            const auto boxes = shown->findChildren<QCheckBox*>();
+            EXPECT_TRUE(std::ranges::any_of(boxes, [&](QCheckBox* box) {
+                return box->text() == text("preferences_start_at_login");
+            }));
+        }
+        EXPECT_EQ(application.preferencesDialog().windowTitle(), text("preferences_window_title"));
+        application.preferencesDialog().hide();
         const QPixmap shown = labels[0]->pixmap();
         EXPECT_EQ(shown.toImage(), QtApplication::icon().pixmap(shown.size()).toImage());
         for (QLabel* label : labels)

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# build/daylume on a 3840x2160 screen with Ultra HD and the lock screen chosen, as a GNOME session
+# (settings in a keyfile) against the local stand-in service: the _UHD picture goes to the desktop
+# and the lock screen; where the service has none (HTTP 404), the 1920x1080 picture found does.
+#
+#   ultra_hd_test.sh DAYLUME      (on a 3840x2160 display: XVFB_SCREEN=3840x2160x24 run-with-xvfb)
+#
+# Exit status 77 means skipped (reason printed).
+set -uo pipefail
+daylume=$1
+if [ "${IN_NAMESPACE:-}" != 1 ]; then
+    if ! unshare --mount --net true 2>/dev/null; then
+        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
+        exit 77
+    fi
+    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
+fi
+
+work=$(mktemp -d) first= stub_pid=
+trap 'kill $first $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
+log=$work/daylume.log
+fail() { echo "FAIL: $*"; for f in "$work"/*.log "$work"/*.err; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
+wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
+installs() { grep -c "✅ 壁纸设置成功：" "$log"; }
+# The picture the desktop and the lock screen show, which must be the same stored file.
+shown() {
+    local uri
+    uri=$(gsettings get org.gnome.desktop.background picture-uri)
+    [ "$(gsettings get org.gnome.desktop.screensaver picture-uri)" = "$uri" ] || fail "the lock screen has $(gsettings get org.gnome.desktop.screensaver picture-uri), the desktop $uri"
+    uri=${uri#"'file://"}
+    echo "${uri%"'"}"
+}
+
+source "$(dirname "$0")/stand_in_service.sh"
+# Only en-US answers, so its picture is the one found.
+echo '{"markets": {"*": {"body": "{}"}, "en-US": {}},
+       "prefixes": {"/th?id=OHR.Test_en-US_UHD.jpg": {"type": "image/jpeg", "body_file": "'"$work"'/uhd.jpg"}}}' >"$work/service.json"
+convert -size 3840x2160 xc:'#2a9d8f' "$work/uhd.jpg"
+start_stand_in_service "$work" --config "$work/service.json" || fail "no stand-in service"
+
+mkdir -p "$XDG_CONFIG_HOME/Daylume"
+printf '[General]\nUltraHD=true\nLockScreen=true\n' >"$XDG_CONFIG_HOME/Daylume/Daylume.conf"
+"$daylume" >"$log" 2>"$work/daylume.err" &
+first=$!
+wait_for '[ "$(installs)" -ge 1 ]' 30 || fail "no install"
+cmp -s "$(shown)" "$work/uhd.jpg" || fail "the desktop does not show the Ultra HD picture"
+grep -q "request .* /th?id=OHR.Test_en-US_1920x1080" "$work/stub.log" && fail "the 1920x1080 picture was downloaded too"
+grep -qF "✅ 全球优先：成功拉取 [en-US] 区域图 https://www.bing.com/th?id=OHR.Test_en-US_1920x1080.jpg" "$log" ||
+    fail "the log does not name the address found"
+
+# An older picture without an Ultra HD copy: the one found, after one try.
+sed -i 's/"body_file"/"status": 404, "unused"/' "$work/service.json"
+before=$(installs)
+"$daylume" --refresh 2>/dev/null
+wait_for '[ "$(installs)" -gt "$before" ]' 30 || fail "--refresh installed nothing"
+cmp -s "$(shown)" "$work/picture.jpg" || fail "the desktop does not show the 1920x1080 picture"
+"$daylume" --quit || fail "--quit failed"
+echo PASS

@@ -1,0 +1,132 @@
+// The choices in their INI file, starting at login by the XDG autostart rules, and the copy that is
+// written whole or not at all: on real files in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <fstream>
+
+#include "platform/error.h"
+#include "platform/linux/preference_store.h"
+#include "platform/linux/qt_application.h"
+#include "support/sim_platform.h"
+
+namespace daylume::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+void write(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+struct Folders {
+    TempDir temp;
+    fs::path user = temp.path() / "config/autostart";
+    fs::path system = temp.path() / "etc/xdg/autostart";
+    fs::path userEntry = user / Autostart::kEntryName;
+    fs::path systemEntry = system / Autostart::kEntryName;
+    Autostart autostart{user, {temp.path() / "none", system}, temp.path() / "my bin/daylume"};
+};
+
+TEST(AutostartTest, TheUsersEntryTurnsTheSystemsOffAndIsGoneWhenItAddsNothing) {
+    Folders f;
+    EXPECT_FALSE(f.autostart.enabled());
+    // No system-wide entry (a ~/.local install): the user's own starts this program.
+    f.autostart.setEnabled(true);
+    EXPECT_TRUE(f.autostart.enabled());
+    const std::string own = read(f.userEntry);
+    EXPECT_NE(own.find("Exec=\"" + (f.temp.path() / "my bin/daylume").string() + "\"\n"),
+              std::string::npos)
+        << own;
+    EXPECT_EQ(own.find("Hidden"), std::string::npos);
+    QProcess validate;
+    validate.start("desktop-file-validate", {QString::fromStdString(f.userEntry.string())});
+    ASSERT_TRUE(validate.waitForFinished(10'000));
+    EXPECT_EQ(validate.readAll().toStdString(), "");
+    f.autostart.setEnabled(false);
+    EXPECT_FALSE(fs::exists(f.userEntry));
+
+    // Installed system-wide, off for one user is a hidden entry of the user's; on again removes it.
+    write(f.systemEntry, "[Desktop Entry]\nType=Application\nName=Daylume\nExec=daylume\n");
+    EXPECT_TRUE(f.autostart.enabled());
+    f.autostart.setEnabled(false);
+    EXPECT_FALSE(f.autostart.enabled());
+    EXPECT_NE(read(f.userEntry).find("Hidden=true\n"), std::string::npos);
+    f.autostart.setEnabled(true);
+    EXPECT_FALSE(fs::exists(f.userEntry));
+    EXPECT_TRUE(f.autostart.enabled());
+
+    // GNOME's own switch and an unreadable entry count as off.
+    write(f.userEntry, "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n");
+    EXPECT_FALSE(f.autostart.enabled());
+    write(f.userEntry, "not a desktop entry");
+    EXPECT_FALSE(f.autostart.enabled());
+
+    // A folder that cannot be written is a failure, not a silent no.
+    fs::remove(f.systemEntry);
+    fs::remove_all(f.user);
+    write(f.user, "a file where the folder should be");
+    EXPECT_THROW(f.autostart.setEnabled(true), Failure);
+}
+
+TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning) {
+    Folders f;
+    const QString file =
+        QString::fromStdString((f.temp.path() / "config/Daylume/Daylume.conf").string());
+    QtPreferenceStore store(file, f.autostart);
+    Preferences defaults = store.load();  // no file yet
+    EXPECT_FALSE(defaults.ultraHD || defaults.lockScreen || defaults.startAtLogin);
+
+    store.save(Preference::UltraHD, true);
+    store.save(Preference::StartAtLogin, true);
+    EXPECT_TRUE(store.load().ultraHD);
+    EXPECT_FALSE(store.load().lockScreen);
+    EXPECT_TRUE(store.load().startAtLogin);
+    EXPECT_TRUE(f.autostart.enabled());
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("UltraHD").toString(), "true");
+
+    write(file.toStdString(), "[General]\nUltraHD=maybe\nLockScreen=TRUE\n");
+    testing::internal::CaptureStderr();
+    const Preferences read = store.load();
+    const std::string warning = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(read.ultraHD);
+    EXPECT_TRUE(read.lockScreen);
+    EXPECT_EQ(warning, "daylume: " + file.toStdString() +
+                           ": UltraHD=maybe is neither true nor false; it is ignored\n");
+
+    // Unwritable: the store says so.
+    fs::remove(file.toStdString());
+    fs::create_directories(file.toStdString());
+    EXPECT_THROW(store.save(Preference::LockScreen, true), Failure);
+}
+
+TEST(SaveCopyTest, TheCopyIsWholeOrNotThere) {
+    TempDir temp;
+    const fs::path from = temp.path() / "picture.jpg";
+    write(from, std::string(300'000, 'x'));
+    const QString to = QString::fromStdString((temp.path() / "Owl.jpg").string());
+    write(to.toStdString(), "an older copy");
+    EXPECT_EQ(writeWholeCopy(QString::fromStdString(from.string()), to), std::nullopt);
+    EXPECT_EQ(read(to.toStdString()), read(from));
+
+    // Unreadable picture or a folder that is gone: an error, and the old file stays.
+    EXPECT_NE(writeWholeCopy(QString::fromStdString((temp.path() / "none").string()), to),
+              std::nullopt);
+    EXPECT_EQ(read(to.toStdString()), read(from));
+    EXPECT_NE(writeWholeCopy(QString::fromStdString(from.string()),
+                             QString::fromStdString((temp.path() / "gone/x.jpg").string())),
+              std::nullopt);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.path())) ++files;
+    EXPECT_EQ(files, 2);  // no temporary file left behind
+}
+
+}  // namespace
+}  // namespace daylume::test

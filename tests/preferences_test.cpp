@@ -1,0 +1,158 @@
+// Ultra HD, the lock screen and the copy to keep, on the simulated platform.
+#include "shell/text_format.h"
+#include "support/prelude.h"
+
+namespace daylume::test {
+namespace {
+
+const std::string kFound = "https://www.bing.com/th?id=OHR.Owl_EN-US1_1920x1080.jpg";
+const std::string kUltraHD = "https://www.bing.com/th?id=OHR.Owl_EN-US1_UHD.jpg";
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    PreferencesTest() {
+        sim.http.script(marketURL("en-US"),
+                        {Seconds(0.1), R"({"images":[{"url":"/th?id=OHR.Owl_EN-US1_1920x1080.jpg)"
+                                       R"(&pid=hp","urlbase":"/th?id=OHR.Owl_EN-US1&pid=hp",)"
+                                       R"("title":"Owl/Night"}]})"});
+        sim.http.script(kFound, {Seconds(0.5), jpegBytes(64, 36, 1)});
+        sim.http.script(kUltraHD, {Seconds(0.5), jpegBytes(128, 72, 2)});
+    }
+    // Launches, then refreshes and waits for the install.
+    void refresh() {
+        delegate.refreshWallpaper();
+        sim.loop.runFor(Seconds(60));
+    }
+    std::vector<std::string> downloads() const {
+        std::vector<std::string> urls;
+        for (const auto& request : sim.http.downloads()) urls.push_back(request.url);
+        return urls;
+    }
+
+    SimPlatform sim;
+    AppDelegate delegate{sim.platform};
+};
+
+TEST(UltraHDAddressTest, ComesFromTheUrlbaseUnderTheSameOriginRules) {
+    const Url origin = *Url::parse("https://www.bing.com");
+    auto ultraHD = [&](const std::string& urlbase) {
+        const auto found = imageFromAnswer(
+            R"({"images":[{"url":"/th?id=OHR.A_1920x1080.jpg",)" + urlbase + "}]}", origin);
+        return found && found->ultraHD ? found->ultraHD->absoluteString() : "none";
+    };
+    EXPECT_EQ(ultraHD(R"("urlbase":"/th?id=OHR.A&pid=hp")"),
+              "https://www.bing.com/th?id=OHR.A_UHD.jpg");
+    EXPECT_EQ(ultraHD(R"("urlbase":"@evil.example/th?id=OHR.A")"), "none");
+    EXPECT_EQ(ultraHD(R"("urlbase":7)"), "none");
+    EXPECT_EQ(ultraHD(R"("x":0)"), "none");
+}
+
+// On a screen larger than 1920×1080 the Ultra HD picture is downloaded, or the one found when
+// there is none; everything else (the log, the current address) stays the found picture's.
+TEST_F(PreferencesTest, UltraHDOnALargeScreenFallsBackOnceToThePictureFound) {
+    delegate.loadPreferences();
+    sim.desktop.screenSize = {3840, 2160};
+    refresh();
+    EXPECT_EQ(downloads(), std::vector<std::string>{kFound});  // off by default
+    EXPECT_EQ(sim.application.preferences.ultraHDNote, "preferences_screen_larger");
+
+    // Turned on, it fetches the sharper picture at once, and is kept.
+    sim.application.preferenceActions.changed(Preference::UltraHD, true);
+    sim.loop.runFor(Seconds(60));
+    EXPECT_TRUE(sim.preferences.kept.ultraHD);
+    EXPECT_EQ(downloads(), (std::vector<std::string>{kFound, kUltraHD}));
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kFound);
+    EXPECT_EQ(sim.log.lines().back().rfind("✅ 壁纸设置成功：", 0), 0u);
+    EXPECT_EQ(sim.application.preferences.ultraHDNote, "");
+
+    // An older picture without one: the found address, once, even when that fails as well.
+    sim.http.script(kUltraHD, {Seconds(0.5), "Not Found", {404, "text/html"}});
+    refresh();
+    EXPECT_EQ(downloads().size(), 4u);
+    EXPECT_EQ(downloads().back(), kFound);
+    EXPECT_EQ(sim.desktop.pictures.size(), 3u);
+    sim.http.script(kFound, {Seconds(0.5), "Not Found", {404, "text/html"}});
+    refresh();
+    EXPECT_EQ(downloads().size(), 6u);
+    EXPECT_EQ(sim.desktop.pictures.size(), 3u);
+
+    // Not on a screen the found picture fills.
+    sim.desktop.screenSize = {1920, 1200};
+    const auto before = downloads().size();
+    refresh();
+    EXPECT_EQ(downloads().size(), before + 2);
+    sim.desktop.screenSize = {1920, 1080};
+    refresh();
+    EXPECT_EQ(downloads().back(), kFound);
+}
+
+TEST_F(PreferencesTest, TheLockScreenFollowsAndItsFailureHidesNoDesktopSuccess) {
+    sim.bundle.strings = {{"status_lock_screen_failed", "Lock screen failed at %1: %2"},
+                          {"cause_desktop_tool_missing", "%1 is missing"}};
+    sim.preferences.kept.lockScreen = true;
+    delegate.loadPreferences();
+    refresh();
+    EXPECT_EQ(sim.desktop.lockScreenPictures, sim.desktop.pictures);
+    EXPECT_EQ(sim.application.status.activity, "");
+
+    sim.desktop.lockScreenFailure =
+        Error{"Desktop", 1, "x", Cause::DesktopToolMissing, "kwriteconfig5"};
+    const auto lines = sim.log.lines().size();
+    sim.http.script(kFound, {Seconds(0.5), jpegBytes(64, 36, 3)});
+    refresh();
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(sim.application.status.picture, sim.desktop.pictures.back());
+    EXPECT_EQ(sim.application.status.activity,
+              "Lock screen failed at 00:01: kwriteconfig5 is missing");
+    EXPECT_EQ(sim.application.notifications.size(), 2u);
+    EXPECT_EQ(sim.log.lines().size(), lines + 2);  // no line of its own
+
+    // Turned on again, today's picture goes to the lock screen at once.
+    sim.desktop.lockScreenFailure.reset();
+    sim.application.preferenceActions.changed(Preference::LockScreen, false);
+    sim.application.preferenceActions.changed(Preference::LockScreen, true);
+    sim.loop.runFor(Seconds(1));
+    EXPECT_EQ(sim.desktop.lockScreenPictures.back(), sim.desktop.pictures.back());
+
+    // A lock screen that shows the desktop picture, or none Daylume knows, is not set.
+    sim.desktop.lockScreenKind = LockScreen::DesktopPicture;
+    refresh();
+    EXPECT_EQ(sim.desktop.lockScreenPictures.size(), 2u);
+    EXPECT_EQ(sim.application.preferences.lockScreenNote, "preferences_lock_screen_shows_desktop");
+    sim.desktop.lockScreenKind = LockScreen::Unknown;
+    delegate.updateStatus();
+    EXPECT_EQ(sim.application.preferences.lockScreenNote, "preferences_lock_screen_unknown");
+    EXPECT_FALSE(sim.application.preferences.chosen.lockScreen);
+}
+
+TEST_F(PreferencesTest, ACopyIsOfferedOnceAPictureIsShownAndAFailedSaveKeepsTheChoice) {
+    delegate.loadPreferences();
+    delegate.updateStatus();
+    EXPECT_FALSE(sim.application.preferences.canSaveCopy);
+    sim.application.preferenceActions.saveCopy();
+    EXPECT_TRUE(sim.application.savedCopies.empty());
+    refresh();
+    EXPECT_TRUE(sim.application.preferences.canSaveCopy);
+    sim.application.preferenceActions.saveCopy();
+    ASSERT_EQ(sim.application.savedCopies.size(), 1u);
+    EXPECT_EQ(sim.application.savedCopies[0].first, sim.desktop.pictures.back());
+    EXPECT_EQ(sim.application.savedCopies[0].second, "Owl Night.jpg");
+
+    sim.preferences.failure = Error{"POSIX", 13, "could not write", Cause::FileError};
+    sim.application.preferenceActions.changed(Preference::StartAtLogin, true);
+    EXPECT_EQ(sim.application.alerts.back().messageText, "alert_preferences_not_saved");
+    EXPECT_FALSE(sim.application.preferences.chosen.startAtLogin);
+}
+
+TEST(FileNameTest, KeepsTheTitleReadableAndTheNameSafe) {
+    EXPECT_EQ(fileNameFor("Owl/Night\n", "jpg"), "Owl Night.jpg");
+    EXPECT_EQ(fileNameFor("..", "png"), "Daylume.png");
+    EXPECT_EQ(fileNameFor(".hidden", "jpg"), "hidden.jpg");
+    const std::string name =
+        fileNameFor(std::string(160, 'a') + std::string(30, '\0') + "猫猫猫猫", "jpg");
+    EXPECT_EQ(name, std::string(160, 'a') + std::string(30, ' ') + "猫猫猫.jpg");
+}
+
+}  // namespace
+}  // namespace daylume::test
