@@ -82,12 +82,13 @@ PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
     }
     layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
     // clicked, not toggled: only the user's own changes are choices.
-    for (auto [box, preference] : {std::pair{&ultraHD_, Preference::UltraHD},
-                                   std::pair{&lockScreen_, Preference::LockScreen},
-                                   std::pair{&startAtLogin_, Preference::StartAtLogin}})
-        QObject::connect(box, &QCheckBox::clicked, this, [&actions, preference](bool on) {
-            if (actions.changed) actions.changed(preference, on);
-        });
+    for (const auto& choice : {std::pair{&ultraHD_, Preference::UltraHD},
+                               std::pair{&lockScreen_, Preference::LockScreen},
+                               std::pair{&startAtLogin_, Preference::StartAtLogin}})
+        QObject::connect(choice.first, &QCheckBox::clicked, this,
+                         [&actions, preference = choice.second](bool on) {
+                             if (actions.changed) actions.changed(preference, on);
+                         });
     QObject::connect(&saveCopy_, &QPushButton::clicked, this, [&actions] {
         if (actions.saveCopy) actions.saveCopy();
     });

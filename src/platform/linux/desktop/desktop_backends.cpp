@@ -130,7 +130,11 @@ void GSettingsBackground::set(const GSettingsKeys& keys, const std::filesystem::
     for (const std::string& key : keys.keys) {
         if (!g_settings_schema_has_key(schema.p, key.c_str())) continue;
         if (!g_settings_set_string(settings.p, key.c_str(), value.c_str()))
-            fail("GSettings key " + schemaId + " " + key + " is not writable",
+            fail(std::string("GSettings key ")
+                     .append(schemaId)
+                     .append(" ")
+                     .append(key)
+                     .append(" is not writable"),
                  Cause::DesktopToolFailed);
     }
     g_settings_sync();
