@@ -80,6 +80,8 @@ PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
         row->addWidget(note);
         layout->addLayout(row);
     }
+    // Return in the dialog closes it; it must not open a file dialog instead.
+    saveCopy_.setAutoDefault(false);
     layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
     // clicked, not toggled: only the user's own changes are choices.
     for (const auto& choice : {std::pair{&ultraHD_, Preference::UltraHD},
