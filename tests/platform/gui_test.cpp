@@ -248,6 +248,7 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         EXPECT_EQ(application.preferencesDialog().windowTitle(), text("preferences_window_title"));
         application.preferencesDialog().hide();
         const QPixmap shown = labels[0]->pixmap();
+        ASSERT_FALSE(shown.isNull());
         EXPECT_EQ(shown.toImage(), QtApplication::icon().pixmap(shown.size()).toImage());
         for (QLabel* label : labels)
             EXPECT_GE(label->height(), label->heightForWidth(label->width()))
