@@ -97,6 +97,18 @@ PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
 }
 
 void PreferencesPanel::show(const PreferencesStatus& status) {
+    status_ = status;
+    // Unseen, the panel keeps the status for later, as the window does.
+    if (isVisible()) fill();
+}
+
+void PreferencesPanel::showEvent(QShowEvent* event) {
+    fill();
+    QGroupBox::showEvent(event);
+}
+
+void PreferencesPanel::fill() {
+    const PreferencesStatus& status = status_;
     // Named here, not when made: the translations are loaded after the widgets are.
     setTitle(localized("preferences_title"));
     ultraHD_.setText(localized("preferences_ultra_hd"));

@@ -20,7 +20,13 @@ public:
     explicit PreferencesPanel(const PreferenceActions& actions);
     void show(const PreferencesStatus& status);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fill();
+
+    PreferencesStatus status_;
     QCheckBox ultraHD_, lockScreen_, startAtLogin_;
     QLabel ultraHDNote_, lockScreenNote_;
     QPushButton saveCopy_;
