@@ -9,13 +9,8 @@
 # Exit status 77 means skipped (reason printed).
 set -uo pipefail
 daylume=$1
-if [ "${IN_NAMESPACE:-}" != 1 ]; then
-    if ! unshare --mount --net true 2>/dev/null; then
-        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
-        exit 77
-    fi
-    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
-fi
+source "$(dirname "$0")/stand_in_service.sh"
+in_own_namespace "$0" "$@"
 
 work=$(mktemp -d) first= tray= stub_pid=
 trap 'kill $first $tray $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
@@ -40,7 +35,6 @@ dialogs() { xdotool search --onlyvisible --name '^Daylume$' | wc -l; }
 ended() { ! grep -qs '^[0-9]* ([^)]*) [^Z]' /proc/$first/stat; }
 tray_line="Daylume: no system tray is running"
 
-source "$(dirname "$0")/stand_in_service.sh"
 start_stand_in_service "$work" || fail "no stand-in service"
 
 # Without a display: the plain texts, and no Daylume to talk to.

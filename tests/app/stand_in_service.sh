@@ -1,7 +1,20 @@
-# Sourced inside a fresh mount and network namespace: makes www.bing.com 127.0.0.1, trusts only a
-# CA made here, and starts the stand-in service on 127.0.0.1:443 with a one-colour picture.
+# Sourced by the end-to-end tests.
+#   in_own_namespace "$0" "$@"
+# runs the calling script again in a mount and network namespace of its own (exit status 77, a
+# skip, where none can be made). There,
 #   start_stand_in_service WORK_DIR [image_service.py options...]
-# Sets stub_pid; the picture served is WORK_DIR/picture.jpg.
+# makes www.bing.com 127.0.0.1, trusts only a CA made here, and starts the stand-in service on
+# 127.0.0.1:443 with a one-colour picture.
+# It sets stub_pid; the picture served is WORK_DIR/picture.jpg.
+in_own_namespace() {
+    [ "${IN_NAMESPACE:-}" = 1 ] && return 0
+    if ! unshare --mount --net true 2>/dev/null; then
+        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
+        exit 77
+    fi
+    IN_NAMESPACE=1 exec unshare --mount --net "$@"
+}
+
 start_stand_in_service() {
     local work=$1 support
     support=$(cd "$(dirname "${BASH_SOURCE[0]}")/../support" && pwd)

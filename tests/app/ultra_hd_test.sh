@@ -8,13 +8,8 @@
 # Exit status 77 means skipped (reason printed).
 set -uo pipefail
 daylume=$1
-if [ "${IN_NAMESPACE:-}" != 1 ]; then
-    if ! unshare --mount --net true 2>/dev/null; then
-        echo "SKIP: cannot make mount and network namespaces here (needs root): not run"
-        exit 77
-    fi
-    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
-fi
+source "$(dirname "$0")/stand_in_service.sh"
+in_own_namespace "$0" "$@"
 
 work=$(mktemp -d) first= stub_pid=
 trap 'kill $first $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
@@ -33,7 +28,6 @@ shown() {
     echo "${uri%"'"}"
 }
 
-source "$(dirname "$0")/stand_in_service.sh"
 # Only en-US answers, so its picture is the one found.
 echo '{"markets": {"*": {"body": "{}"}, "en-US": {}},
        "prefixes": {"/th?id=OHR.Test_en-US_UHD.jpg": {"type": "image/jpeg", "body_file": "'"$work"'/uhd.jpg"}}}' >"$work/service.json"
