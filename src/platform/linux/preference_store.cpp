@@ -20,6 +20,10 @@ namespace {
 
 constexpr const char* kGroup = "Desktop Entry";
 
+// The choices kept in the settings file, by their keys there.
+constexpr std::pair<Preference, const char*> kKeys[] = {{Preference::UltraHD, "UltraHD"},
+                                                        {Preference::LockScreen, "LockScreen"}};
+
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
 KeyFile newKeyFile() {
@@ -148,13 +152,6 @@ QString QtPreferenceStore::userSettingsFile() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/Daylume/Daylume.conf");
 }
-
-namespace {
-
-constexpr std::pair<Preference, const char*> kKeys[] = {{Preference::UltraHD, "UltraHD"},
-                                                        {Preference::LockScreen, "LockScreen"}};
-
-}  // namespace
 
 Preferences QtPreferenceStore::load() const {
     Preferences preferences;

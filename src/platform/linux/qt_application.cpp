@@ -11,7 +11,6 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -63,23 +62,22 @@ PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
     // Each note below its choice, indented like the choice's text.
     const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                        style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
-    for (QWidget* widget : std::initializer_list<QWidget*>{&ultraHD_, &ultraHDNote_, &lockScreen_,
-                                                           &lockScreenNote_, &startAtLogin_}) {
-        auto* note = qobject_cast<QLabel*>(widget);
-        if (!note) {
-            layout->addWidget(widget);
-            continue;
-        }
-        note->setWordWrap(true);
-        note->setFixedWidth(kThumbnailWidth - 2 * indent);
-        QPalette palette = note->palette();
+    auto addNote = [&](QLabel& note) {
+        note.setWordWrap(true);
+        note.setFixedWidth(kThumbnailWidth - 2 * indent);
+        QPalette palette = note.palette();
         palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-        note->setPalette(palette);
+        note.setPalette(palette);
         auto* row = new QHBoxLayout;
         row->addSpacing(indent);
-        row->addWidget(note);
+        row->addWidget(&note);
         layout->addLayout(row);
-    }
+    };
+    layout->addWidget(&ultraHD_);
+    addNote(ultraHDNote_);
+    layout->addWidget(&lockScreen_);
+    addNote(lockScreenNote_);
+    layout->addWidget(&startAtLogin_);
     // Return in the dialog closes it; it must not open a file dialog instead.
     saveCopy_.setAutoDefault(false);
     layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
