@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/desktop.h"
 #include "platform/error.h"
 #include "platform/url.h"
 
@@ -42,6 +43,7 @@ using LookupCompletion =
 struct InstallOutcome {
     std::optional<std::filesystem::path> picture;  // the stored copy, new or kept already,
                                                    // also when a later step failed
+    PixelSize size;                                // the picture's, once it was checked
     bool newCopy = false;                          // it was stored by this install
     bool onDesktop = false;                        // and it is the desktop picture now
     std::optional<Error> error;                    // what failed, if anything did

@@ -32,9 +32,7 @@ void AppDelegate::startImageDownload(const FoundImage& found,
     ++running.count;
     if (currentImageURL == url) running.facts = currentImageFacts_;
     updateStatus();
-    const InstallChoices choices{.lockScreen =
-                                     preferences_.lockScreen &&
-                                     platform_.desktop.lockScreen() == LockScreen::OwnPicture};
+    const InstallChoices choices{.lockScreen = setsLockScreen()};
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
         platform_.mainLoop.async([this, url, outcome = std::move(outcome), onInstalled] {
             handleInstallOutcome(url, outcome);
@@ -64,6 +62,10 @@ void AppDelegate::startImageDownload(const FoundImage& found,
             if (!error && response.status == 404) return platform_.http.downloadTask(url, install);
             install(std::move(file), response, std::move(error));
         });
+}
+
+bool AppDelegate::setsLockScreen() const {
+    return preferences_.lockScreen && platform_.desktop.lockScreen() == LockScreen::OwnPicture;
 }
 
 bool AppDelegate::wantsUltraHD() const {

@@ -25,8 +25,8 @@ std::string described(const fs::path& file, const HttpResponse& response) {
 
 // Only a whole picture of a size a desktop can show is stored: an error page, a download cut
 // short or a picture of billions of pixels must never become the wallpaper nor push a good
-// picture out.
-void checkPicture(const fs::path& file, const HttpResponse& response) {
+// picture out. Returns its size.
+PixelSize checkPicture(const fs::path& file, const HttpResponse& response) {
     const std::optional<ImageInfo> info = probeImage(file);
     if (!info) {
         // An error page: what the service answered says more than what it sent.
@@ -50,6 +50,7 @@ void checkPicture(const fs::path& file, const HttpResponse& response) {
             kPictureErrorDomain, PictureFailure::Incomplete,
             "received an incomplete " + info->format + " picture: " + described(file, response),
             Cause::PictureIncomplete));
+    return {info->width, info->height};
 }
 
 std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
@@ -111,7 +112,7 @@ InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path&
     FileManager& files = platform.files;
     InstallOutcome outcome;
     try {
-        checkPicture(file, response);
+        outcome.size = checkPicture(file, response);
         const fs::path folder = files.applicationSupportDirectory() / kImageFolderName;
         if (!files.fileExists(folder)) files.createDirectory(folder);
         // A picture already kept (the launch's second lookup, a refresh of the same day) is set

@@ -10,6 +10,19 @@ struct Preferences {
 };
 enum class Preference { UltraHD, LockScreen, StartAtLogin };
 
+// The field of `preferences` that holds `preference`.
+inline bool& choice(Preferences& preferences, Preference preference) {
+    switch (preference) {
+        case Preference::UltraHD:
+            return preferences.ultraHD;
+        case Preference::LockScreen:
+            return preferences.lockScreen;
+        case Preference::StartAtLogin:
+            break;
+    }
+    return preferences.startAtLogin;
+}
+
 // Where the choices are kept. Main thread only.
 class PreferenceStore {
 public:

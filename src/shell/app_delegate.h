@@ -78,6 +78,8 @@ public:
                             std::function<void(bool installed)> onInstalled = {});
     // Ultra HD is chosen and a screen is larger than 1920×1080.
     bool wantsUltraHD() const;
+    // The lock screen is chosen and has a picture of its own.
+    bool setsLockScreen() const;
     void handleInstallOutcome(const Url& url, const InstallOutcome& outcome);
     // Whether `url` is the current image and is on the desktop or on its way there; an image
     // whose install failed is not.

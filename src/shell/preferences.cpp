@@ -22,22 +22,11 @@ void AppDelegate::preferenceChanged(Preference preference, bool on) {
         return;
     }
     const bool wantedUltraHD = wantsUltraHD();
-    switch (preference) {
-        case Preference::UltraHD:
-            preferences_.ultraHD = on;
-            break;
-        case Preference::LockScreen:
-            preferences_.lockScreen = on;
-            break;
-        case Preference::StartAtLogin:
-            preferences_.startAtLogin = on;
-            break;
-    }
+    choice(preferences_, preference) = on;
     // A choice shows at once, not with tomorrow's picture.
     if (!wantedUltraHD && wantsUltraHD()) refreshWallpaper();
     const auto& shown = status_.shownPicture();
-    if (preference == Preference::LockScreen && on && shown &&
-        platform_.desktop.lockScreen() == LockScreen::OwnPicture) {
+    if (preference == Preference::LockScreen && setsLockScreen() && shown) {
         platform_.http.onDownloadQueue([this, picture = shown->file] {
             try {
                 platform_.desktop.setLockScreenPicture(picture);
@@ -79,14 +68,14 @@ PreferencesStatus AppDelegate::preferencesStatus() const {
     status.canSaveCopy = shown.has_value();
     if (shown && !preferences_.ultraHD) {
         const PixelSize screen = platform_.desktop.largestScreen();
-        const std::optional<ImageInfo> picture = probeImage(shown->file);
-        auto size = [](int width, int height) {
-            return std::to_string(width) + "×" + std::to_string(height);
+        const PixelSize& picture = shown->size;
+        auto text = [](PixelSize size) {
+            return std::to_string(size.width) + "×" + std::to_string(size.height);
         };
-        if (picture && (screen.width > picture->width || screen.height > picture->height))
-            status.ultraHDNote = filledIn(filledIn(localized("preferences_screen_larger"), "%1",
-                                                   size(screen.width, screen.height)),
-                                          "%2", size(picture->width, picture->height));
+        if (screen.width > picture.width || screen.height > picture.height)
+            status.ultraHDNote =
+                filledIn(filledIn(localized("preferences_screen_larger"), "%1", text(screen)), "%2",
+                         text(picture));
     }
     return status;
 }

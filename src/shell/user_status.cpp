@@ -73,7 +73,7 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     problem_.reset();
     toldDesktopFailures_.reset();
     if (outcome.lockScreenError) lockScreenFailed(*outcome.lockScreenError);
-    shownPicture_ = ShownPicture{facts, *outcome.picture, now};
+    shownPicture_ = ShownPicture{facts, *outcome.picture, outcome.size, now};
     if (unannounced_ == outcome.picture) {
         unannounced_.reset();
         application_.postNotification({facts.title.value_or(localized("notification_new_picture")),

@@ -36,6 +36,7 @@ public:
     struct ShownPicture {
         PictureFacts facts;
         std::filesystem::path file;
+        PixelSize size;
         Date setAt;
     };
     // The picture Daylume last put on the desktop.

@@ -134,9 +134,7 @@ void RecordingDesktop::setDesktopPicture(const fs::path& picture, const Screen&)
 
 void SimPreferences::save(Preference preference, bool on) {
     if (failure) throw Failure(*failure);
-    (preference == Preference::UltraHD      ? kept.ultraHD
-     : preference == Preference::LockScreen ? kept.lockScreen
-                                            : kept.startAtLogin) = on;
+    choice(kept, preference) = on;
 }
 
 int SimApplication::runModal(const Alert& alert) {

@@ -166,8 +166,7 @@ Preferences QtPreferenceStore::load() const {
                          qPrintable(settingsFile_), key, qPrintable(value.toString()));
             continue;
         }
-        (preference == Preference::UltraHD ? preferences.ultraHD : preferences.lockScreen) =
-            text == QLatin1String("true");
+        choice(preferences, preference) = text == QLatin1String("true");
     }
     preferences.startAtLogin = autostart_.enabled();
     return preferences;

@@ -8,24 +8,24 @@ namespace daylume {
 LinuxDesktop::LinuxDesktop(std::unique_ptr<DesktopBackend> backend) : backend_(std::move(backend)) {
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         QObject::connect(app, &QGuiApplication::primaryScreenChanged, &watcher_,
-                         [this] { updateMainScreen(); });
+                         [this] { updateScreens(); });
         QObject::connect(app, &QGuiApplication::screenRemoved, &watcher_,
-                         [this] { updateMainScreen(); });
+                         [this] { updateScreens(); });
         QObject::connect(app, &QGuiApplication::screenAdded, &watcher_, [this](QScreen* added) {
             QObject::connect(added, &QScreen::geometryChanged, &watcher_,
-                             [this] { updateMainScreen(); });
-            updateMainScreen();
+                             [this] { updateScreens(); });
+            updateScreens();
         });
         for (QScreen* screen : QGuiApplication::screens())
             QObject::connect(screen, &QScreen::geometryChanged, &watcher_,
-                             [this] { updateMainScreen(); });
+                             [this] { updateScreens(); });
     }
-    updateMainScreen();
+    updateScreens();
 }
 
 LinuxDesktop::~LinuxDesktop() = default;
 
-void LinuxDesktop::updateMainScreen() {
+void LinuxDesktop::updateScreens() {
     std::optional<Screen> screen;
     PixelSize largest;
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

@@ -23,7 +23,7 @@ public:
     void setLockScreenPicture(const std::filesystem::path& picture) override;
 
 private:
-    void updateMainScreen();
+    void updateScreens();
 
     std::unique_ptr<DesktopBackend> backend_;
     std::mutex backendMutex_;
