@@ -9,6 +9,7 @@
 
 #include "platform/linux/curl_http_client.h"
 #include "platform/linux/qt_main_loop.h"
+#include "platform/linux/serial_queue.h"
 #include "shell/app_delegate.h"
 #include "stats.h"
 #include "support/event_loop.h"
@@ -28,9 +29,10 @@ int main(int argc, char* argv[]) {
                           << std::ifstream(testCertificates() / "ca.pem").rdbuf();
 
     QtMainLoop loop;
-    CurlHttpClient http({.caFile = bundle});
+    SerialQueue installs;
+    CurlHttpClient http(installs, {.caFile = bundle});
     SimPlatform sim;
-    Platform platform = sim.with(loop, http);
+    Platform platform = sim.with(loop, installs, http);
     AppDelegate delegate(platform, service.origin());
     std::atomic<int> ended = 0, delivered = 0;
     auto lookups = [&](int count) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/linux/curl_http_client.h"
+#include "platform/linux/serial_queue.h"
 #include "stats.h"
 #include "support/event_loop.h"
 #include "support/image_service.h"
@@ -17,7 +18,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     ImageService service(!app.arguments().contains("--http1"));
     std::ofstream(service.picture(), std::ios::binary) << std::string((64 << 20) - 1024, 'x');
-    CurlHttpClient http({.caFile = testCertificates() / "ca.pem"});
+    SerialQueue installs;
+    CurlHttpClient http(installs, {.caFile = testCertificates() / "ca.pem"});
 
     auto download = [&](const char* target) {
         std::atomic<bool> done = false;

@@ -8,6 +8,7 @@
 #include "pipeline/image_lookup.h"
 #include "platform/linux/curl_http_client.h"
 #include "platform/linux/qt_main_loop.h"
+#include "platform/linux/serial_queue.h"
 #include "shell/app_delegate.h"
 #include "stats.h"
 #include "support/event_loop.h"
@@ -27,9 +28,10 @@ int main(int argc, char* argv[]) {
     service.configure(R"({"markets": {"de-DE": {"delay": 0.04}, "*": {"delay": 0.4}}})");
 
     QtMainLoop loop;
-    CurlHttpClient http({.caFile = testCertificates() / "ca.pem"});
+    SerialQueue installs;
+    CurlHttpClient http(installs, {.caFile = testCertificates() / "ca.pem"});
     SimPlatform sim;
-    Platform platform = sim.with(loop, http);
+    Platform platform = sim.with(loop, installs, http);
     AppDelegate delegate(platform, service.origin());
     const Url market = *Url::parse(marketURL("de-DE", service.origin()));
 

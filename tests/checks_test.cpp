@@ -11,7 +11,8 @@ namespace {
 using Queue = SimLoop::Queue;
 const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 const ScriptedAnswer kPicture{Seconds(0.5), jpegBytes(), {200, "image/jpeg"}};
-const ScriptedAnswer kClosed{Seconds(0.5), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}};
+const ScriptedAnswer kClosed{
+    Seconds(0.5), std::nullopt, {0, ""}, Error{ErrorDomain::Network, 4, "closed"}};
 const std::string kWake = "💡 唤醒或激活后尝试补偿拉取新图";
 const std::string kTimedOut = "❌ 所有区域抓取超时，返回 nil";
 const std::string kNoURL = "❌ 获取 Bing 图片 URL 失败";
@@ -156,7 +157,7 @@ TEST_F(ChecksTest, AWakeCheckTriesAgainWhatFailedAndWhatDiffersInLetterCase) {
 // instead of downloading it; a desktop that cannot change by itself waits for a wake, not every
 // activation.
 TEST_F(ChecksTest, APictureKeptButNotSetIsSetAgainNotDownloaded) {
-    sim.desktop.failure = Error{"Desktop", 1, "x", Cause::DesktopToolMissing, "swaymsg"};
+    sim.desktop.failure = Error{ErrorDomain::Desktop, 1, "x", Cause::DesktopToolMissing, "swaymsg"};
     sim.http.script(marketURL("en-US"), today(0.1));
     delegate.refreshWallpaper();
     sim.loop.runUntil(Seconds(10));
@@ -179,9 +180,10 @@ TEST_F(ChecksTest, APictureKeptButNotSetIsSetAgainNotDownloaded) {
 TEST_F(ChecksTest, TheNetworksReturnChecksAgainAtMostOncePerHalfMinute) {
     // The first return's check does not reach the service: the next return checks again.
     for (const std::string_view market : marketCodes)
-        sim.http.script(
-            marketURL(market),
-            {Seconds(0.1), std::nullopt, {0, ""}, Error{"Network", 2, "x", Cause::NoNetwork}});
+        sim.http.script(marketURL(market), {Seconds(0.1),
+                                            std::nullopt,
+                                            {0, ""},
+                                            Error{ErrorDomain::Network, 2, "x", Cause::NoNetwork}});
     delegate.networkDidReturn();
     sim.loop.runUntil(Seconds(6));
     sim.http.script(marketURL("en-US"), today(0.1));

@@ -59,7 +59,7 @@ TEST_F(LookupTest, AsksEveryMarketAtOnceAndTheDeadlineSaysWhyNothingWasFound) {
                  {0, ""},
                  failures[i] == Unknown
                      ? std::nullopt
-                     : std::optional(Error{"Network", 1, "x", failures[i],
+                     : std::optional(Error{ErrorDomain::Network, 1, "x", failures[i],
                                            failures[i] == NotTrusted ? "expired" : ""})});
         const Seconds start = sim.loop.now();
         const auto first = sim.http.requests().size();
@@ -102,8 +102,9 @@ TEST_F(LookupTest, TheFirstUsableAnswerWinsAndUnusableOnesAreDroppedSilently) {
         sim.log.clear();
         calls.clear();
         answer("zh-CN", 0.1, body);
-        sim.http.script(marketURL("ja-JP"),
-                        {Seconds(0.2), std::nullopt, {0, ""}, Error{"Network", 4, "closed"}});
+        sim.http.script(
+            marketURL("ja-JP"),
+            {Seconds(0.2), std::nullopt, {0, ""}, Error{ErrorDomain::Network, 4, "closed"}});
         answer("de-DE", 0.5,
                R"json({"images":[{"url":"/th?id=OHR.First_1920x1080.jpg&pid=hp","title":"Boats",
                    "copyright":"Mykonos (© A)","copyrightlink":"https://x.example/1"}]})json",

@@ -102,7 +102,7 @@ TEST_F(PreferencesTest, TheLockScreenFollowsAndItsFailureHidesNoDesktopSuccess) 
     EXPECT_EQ(sim.application.status.activity, "");
 
     sim.desktop.lockScreenFailure =
-        Error{"Desktop", 1, "x", Cause::DesktopToolMissing, "kwriteconfig5"};
+        Error{ErrorDomain::Desktop, 1, "x", Cause::DesktopToolMissing, "kwriteconfig5"};
     const auto lines = sim.log.lines().size();
     sim.http.script(kFound, {Seconds(0.5), jpegBytes(64, 36, 3)});
     refresh();
@@ -144,7 +144,7 @@ TEST_F(PreferencesTest, ACopyIsOfferedOnceAPictureIsShownAndAFailedSaveKeepsTheC
     EXPECT_EQ(sim.application.savedCopies[0].first, sim.desktop.pictures.back());
     EXPECT_EQ(sim.application.savedCopies[0].second, "Owl Night.jpg");
 
-    sim.preferences.failure = Error{"POSIX", 13, "could not write", Cause::FileError};
+    sim.preferences.failure = Error{ErrorDomain::Posix, 13, "could not write", Cause::FileError};
     sim.application.preferenceActions.changed(Preference::StartAtLogin, true);
     EXPECT_EQ(sim.application.alerts.back().messageText, "alert_preferences_not_saved");
     EXPECT_FALSE(sim.application.preferences.chosen.startAtLogin);

@@ -157,15 +157,18 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     EXPECT_EQ(sim.application.notifications[0].body, "© A");
     EXPECT_EQ(sim.application.notifications[0].image, sim.desktop.pictures[0]);
 
-    sim.http.script(marketURL("fr-FR"),
-                    {Seconds(0.1), std::nullopt, {}, Error{"Network", 2, "x", Cause::NoNetwork}});
+    sim.http.script(
+        marketURL("fr-FR"),
+        {Seconds(0.1), std::nullopt, {}, Error{ErrorDomain::Network, 2, "x", Cause::NoNetwork}});
     delegate.refreshWallpaper();
     sim.loop.runFor(Seconds(60));
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nNothing found at 08:00: no network");
     sim.http.script(marketURL("fr-FR"), boats);
-    sim.http.script(
-        "https://www.bing.com/th?id=OHR.Boats.jpg",
-        {Seconds(0.5), std::nullopt, {}, Error{"Network", 4, "x", Cause::ConnectionClosed}});
+    sim.http.script("https://www.bing.com/th?id=OHR.Boats.jpg",
+                    {Seconds(0.5),
+                     std::nullopt,
+                     {},
+                     Error{ErrorDomain::Network, 4, "x", Cause::ConnectionClosed}});
     delegate.refreshWallpaper();
     sim.loop.runFor(Seconds(60));
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nThe download failed at 08:01: closed");

@@ -47,8 +47,8 @@ TEST_F(UserStatusTest, FailuresShowUntilASuccessAndEachIsNotifiedOnce) {
     status.lookupEnded(false, std::nullopt);
     EXPECT_EQ(activity(), "");
 
-    const Error failed{"Desktop", 1, "x", Cause::DesktopToolFailed, "gsettings"};
-    const Error missing{"Desktop", 1, "x", Cause::DesktopToolMissing};
+    const Error failed{ErrorDomain::Desktop, 1, "x", Cause::DesktopToolFailed, "gsettings"};
+    const Error missing{ErrorDomain::Desktop, 1, "x", Cause::DesktopToolMissing};
     const fs::path a = sim.temp.path() / "a.jpg", b = sim.temp.path() / "b.jpg";
     status.installEnded({}, {.picture = a, .newCopy = true, .error = failed});
     status.installEnded({}, {.error = failed});

@@ -134,8 +134,9 @@ TEST_F(WallpaperStoreTest, TheNewCopyStaysBesideTheTwoNewestOthers) {
 TEST_F(WallpaperStoreTest, FailuresOfTheDownloadTheFolderTheListingOrTheDesktopAreOneLineEach) {
     const fs::path file = sim.temp.path() / "download";
     std::ofstream(file) << jpegBytes();
-    AppDelegate::handleDownloadedImage(sim.platform, file, kJpegResponse,
-                                       Error{"Network", 4, "the server closed the connection"});
+    AppDelegate::handleDownloadedImage(
+        sim.platform, file, kJpegResponse,
+        Error{ErrorDomain::Network, 4, "the server closed the connection"});
     AppDelegate::handleDownloadedImage(sim.platform, std::nullopt, {}, std::nullopt);
     EXPECT_EQ(sim.log.lines(),
               (std::vector<std::string>{"❌ 图片下载失败：the server closed the connection",
@@ -162,7 +163,7 @@ TEST_F(WallpaperStoreTest, FailuresOfTheDownloadTheFolderTheListingOrTheDesktopA
     added(previous);
     sim.files.onListing = nullptr;
 
-    sim.desktop.failure = Error{"Desktop", 1, "GNOME: GSettings key is not writable"};
+    sim.desktop.failure = Error{ErrorDomain::Desktop, 1, "GNOME: GSettings key is not writable"};
     EXPECT_EQ(install(jpegBytes(64, 36, 1)),
               "❌ 设置桌面壁纸失败：Error Domain=Desktop Code=1 \"GNOME: GSettings key is not "
               "writable\"");

@@ -204,6 +204,10 @@
         <translation>no screen is attached</translation>
     </message>
     <message>
+        <source>cause_settings_not_saved</source>
+        <translation>Daylume&apos;s settings could not be saved: %1</translation>
+    </message>
+    <message>
         <source>status_lock_screen_failed</source>
         <translation>The lock screen could not be set at %1: %2</translation>
     </message>

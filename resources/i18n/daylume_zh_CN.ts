@@ -204,6 +204,10 @@
         <translation>没有连接屏幕</translation>
     </message>
     <message>
+        <source>cause_settings_not_saved</source>
+        <translation>无法保存 Daylume 的设置：%1</translation>
+    </message>
+    <message>
         <source>status_lock_screen_failed</source>
         <translation>%1 无法设置锁屏：%2</translation>
     </message>

@@ -6,8 +6,6 @@
 #include <mutex>
 #include <vector>
 
-#include "shell/app_delegate.h"
-
 namespace daylume {
 namespace {
 
@@ -19,8 +17,10 @@ LookupFailure whyFailed(const std::optional<Error>& error) {
 
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
-    LookupState(LookupCompletion completion, Platform& platform, Url serviceOrigin)
+    LookupState(LookupCompletion completion, std::function<void(FoundImage)> onUserFacts,
+                Platform& platform, Url serviceOrigin)
         : completion(std::move(completion)),
+          onUserFacts(std::move(onUserFacts)),
           http(platform.http),
           log(platform.log),
           serviceOrigin(std::move(serviceOrigin)),
@@ -36,13 +36,13 @@ struct LookupState {
     // By cause, with the last failure of each, for the deadline to tell why.
     std::array<std::pair<int, LookupFailure>, kCauseCount> failures{};
     LookupCompletion completion;
+    std::function<void(FoundImage)> onUserFacts;
     HttpClient& http;
     Log& log;
     const Url serviceOrigin;
     // The market in the user's language: what it finds after the delivery, until the deadline,
     // goes to onUserFacts.
     const std::string_view userMarket;
-    std::function<void(FoundImage)> onUserFacts;
 };
 
 void LookupState::handleMarketResponse(std::string_view market,
@@ -94,11 +94,10 @@ void LookupState::handleLookupTimeout() {
 
 }  // namespace
 
-void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
-    auto state = std::make_shared<LookupState>(std::move(completion), platform_, serviceOrigin_);
-    state->onUserFacts = [this](FoundImage local) {
-        platform_.mainLoop.async([this, local = std::move(local)] { adoptUserFacts(local); });
-    };
+void ImageLookup::fetch(LookupCompletion completion,
+                        std::function<void(FoundImage)> userFacts) const {
+    auto state = std::make_shared<LookupState>(std::move(completion), std::move(userFacts),
+                                               platform_, serviceOrigin_);
     // No answer is handled before every request is started and known.
     std::lock_guard lock(state->answerMutex);
     for (std::string_view market : marketCodes) {

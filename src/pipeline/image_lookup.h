@@ -5,8 +5,7 @@
 #include <string_view>
 
 #include "pipeline/picture_types.h"
-#include "platform/main_loop.h"
-#include "platform/url.h"
+#include "platform/platform.h"
 
 namespace daylume {
 
@@ -15,6 +14,25 @@ inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "
                                                              "de-DE", "fr-FR", "en-AU", "en-CA"};
 inline constexpr Seconds lookupTimeout{5.0};
 inline constexpr std::string_view kArchivePath = "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=";
+
+// Asks the image service for the picture of the day, every market at once, and hands over the
+// first usable answer; what is done with it is the caller's.
+class ImageLookup {
+public:
+    // `serviceOrigin` is the image service, scheme and host.
+    ImageLookup(Platform& platform, Url serviceOrigin)
+        : platform_(platform), serviceOrigin_(std::move(serviceOrigin)) {}
+
+    // `completion` gets the first usable find (on the HTTP client's callback thread) or, if none
+    // came within lookupTimeout, nothing (on the main thread); a late find may still follow that.
+    // `userFacts` gets the find of the market in the user's language when it comes after the
+    // delivery and before the deadline (on the callback thread): titles the user can read.
+    void fetch(LookupCompletion completion, std::function<void(FoundImage)> userFacts) const;
+
+private:
+    Platform& platform_;
+    const Url serviceOrigin_;
+};
 
 // The market whose titles the user can read, from a locale such as "en_GB.UTF-8".
 std::string_view marketForLocale(std::string_view locale);

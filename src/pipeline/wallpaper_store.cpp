@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/image_probe.h"
-#include "shell/app_delegate.h"
 
 namespace daylume {
 namespace fs = std::filesystem;
@@ -32,14 +31,14 @@ PixelSize checkPicture(const fs::path& file, const HttpResponse& response) {
         // An error page: what the service answered says more than what it sent.
         const bool answeredOk = response.status == 0 || response.status == 200;
         throw Failure(
-            makeError(kPictureErrorDomain, PictureFailure::NotAPicture,
+            makeError(ErrorDomain::Picture, PictureFailure::NotAPicture,
                       "received no JPEG, PNG or WebP picture: " + described(file, response),
                       answeredOk ? Cause::NotAPicture : Cause::HttpStatus,
                       answeredOk ? "" : std::to_string(response.status)));
     }
     if (info->width > kMaxSide || info->height > kMaxSide ||
         (long long)info->width * info->height > kMaxPixels)
-        throw Failure(makeError(kPictureErrorDomain, PictureFailure::TooLarge,
+        throw Failure(makeError(ErrorDomain::Picture, PictureFailure::TooLarge,
                                 "the picture is too large to show: " + std::to_string(info->width) +
                                     "x" + std::to_string(info->height) + " pixels",
                                 Cause::PictureTooLarge));
@@ -47,7 +46,7 @@ PixelSize checkPicture(const fs::path& file, const HttpResponse& response) {
     // what showing it would at most.
     if (!isWholePicture(file, *info))
         throw Failure(makeError(
-            kPictureErrorDomain, PictureFailure::Incomplete,
+            ErrorDomain::Picture, PictureFailure::Incomplete,
             "received an incomplete " + info->format + " picture: " + described(file, response),
             Cause::PictureIncomplete));
     return {info->width, info->height};
@@ -95,25 +94,60 @@ bool isStoredImageName(std::string_view name) {
            name.substr(dot + 1) == "jpg";
 }
 
-InstallOutcome AppDelegate::handleDownloadedImage(Platform& platform, std::optional<fs::path> file,
-                                                  const HttpResponse& response,
-                                                  std::optional<Error> error,
-                                                  const InstallChoices& choices) {
-    if (file && !error) return installWallpaper(platform, *file, response, choices);
-    platform.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
-    return {.error = error.value_or(makeError(kPictureErrorDomain, PictureFailure::NotDownloaded,
+void WallpaperStore::downloadAndInstall(const FoundImage& found, bool ultraHD,
+                                        const InstallChoices& choices, InstallDone done) const {
+    auto install = [this, choices, done = std::move(done)](std::optional<fs::path> file,
+                                                           const HttpResponse& response,
+                                                           std::optional<Error> error) {
+        done(handleDownloadedImage(std::move(file), response, std::move(error), choices));
+    };
+    if (!found.ultraHD || !ultraHD) return platform_.http.downloadTask(found.url, install);
+    // Older pictures have no Ultra HD copy: the one found then, once.
+    platform_.http.downloadTask(
+        *found.ultraHD,
+        [this, url = found.url, install](std::optional<fs::path> file, const HttpResponse& response,
+                                         std::optional<Error> error) {
+            if (!error && response.status == 404) return platform_.http.downloadTask(url, install);
+            install(std::move(file), response, std::move(error));
+        });
+}
+
+void WallpaperStore::installAgain(const fs::path& picture, const InstallChoices& choices,
+                                  InstallDone done) const {
+    platform_.installQueue.async([this, picture, choices, done = std::move(done)] {
+        done(installWallpaper(picture, {200, "image/jpeg"}, choices));
+    });
+}
+
+void WallpaperStore::setLockScreen(const fs::path& picture,
+                                   std::function<void(const Error&)> failed) const {
+    platform_.installQueue.async([this, picture, failed = std::move(failed)] {
+        try {
+            platform_.desktop.setLockScreenPicture(picture);
+        } catch (const Failure& failure) {
+            failed(failure.error());
+        }
+    });
+}
+
+InstallOutcome WallpaperStore::handleDownloadedImage(std::optional<fs::path> file,
+                                                     const HttpResponse& response,
+                                                     std::optional<Error> error,
+                                                     const InstallChoices& choices) const {
+    if (file && !error) return installWallpaper(*file, response, choices);
+    platform_.log.line("❌ 图片下载失败：" + (error ? error->localizedDescription() : "未知错误"));
+    return {.error = error.value_or(makeError(ErrorDomain::Picture, PictureFailure::NotDownloaded,
                                               "未知错误", Cause::Unknown)),
             .inDownload = true};
 }
 
-InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path& file,
-                                             const HttpResponse& response,
-                                             const InstallChoices& choices) {
-    FileManager& files = platform.files;
+InstallOutcome WallpaperStore::installWallpaper(const fs::path& file, const HttpResponse& response,
+                                                const InstallChoices& choices) const {
+    FileManager& files = platform_.files;
     InstallOutcome outcome;
     try {
         outcome.size = checkPicture(file, response);
-        const fs::path folder = files.applicationSupportDirectory() / kImageFolderName;
+        const fs::path folder = imageFolder();
         if (!files.fileExists(folder)) files.createDirectory(folder);
         // A picture already kept (the launch's second lookup, a refresh of the same day) is set
         // again, not stored again: three copies of today would push out the earlier days.
@@ -126,34 +160,34 @@ InstallOutcome AppDelegate::installWallpaper(Platform& platform, const fs::path&
             prune(files, folder, copy);
         }
 
-        const std::optional<Screen> screen = platform.desktop.mainScreen();
+        const std::optional<Screen> screen = platform_.desktop.mainScreen();
         if (!screen) {
-            platform.log.line("⚠️ 无法获取主屏幕，跳过设置壁纸");
+            platform_.log.line("⚠️ 无法获取主屏幕，跳过设置壁纸");
             return outcome;
         }
-        platform.desktop.setDesktopPicture(*outcome.picture, *screen);
-        platform.log.line("✅ 壁纸设置成功：" + outcome.picture->string());
+        platform_.desktop.setDesktopPicture(*outcome.picture, *screen);
+        platform_.log.line("✅ 壁纸设置成功：" + outcome.picture->string());
         outcome.onDesktop = true;
         // The lock screen's failure is its own: the desktop shows the picture all the same.
         if (choices.lockScreen) {
             try {
-                platform.desktop.setLockScreenPicture(*outcome.picture);
+                platform_.desktop.setLockScreenPicture(*outcome.picture);
             } catch (const Failure& failure) {
                 outcome.lockScreenError = failure.error();
             }
         }
     } catch (const Failure& failure) {
-        platform.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
+        platform_.log.line("❌ 设置桌面壁纸失败：" + failure.error().description());
         outcome.error = failure.error();
     }
     return outcome;
 }
 
-fs::path AppDelegate::imageFolder() const {
+fs::path WallpaperStore::imageFolder() const {
     return platform_.files.applicationSupportDirectory() / kImageFolderName;
 }
 
-void AppDelegate::removeInterruptedCopies() {
+void WallpaperStore::removeInterruptedCopies() const {
     try {
         platform_.files.removePartialCopies(imageFolder());
     } catch (const Failure&) {

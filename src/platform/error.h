@@ -29,13 +29,25 @@ enum class Cause {
     DesktopToolMissing,  // detail: the program
     DesktopToolFailed,   // detail: the program or service
     NoScreen,
+    SettingsNotSaved,  // detail: the file
 };
-inline constexpr std::size_t kCauseCount = std::size_t(Cause::NoScreen) + 1;
+inline constexpr std::size_t kCauseCount = std::size_t(Cause::SettingsNotSaved) + 1;
+
+// Who reports a failure, and so what its code means.
+enum class ErrorDomain {
+    Posix,     // code: errno
+    Network,   // code: NetworkFailure
+    Desktop,   // code: DesktopFailure
+    Picture,   // code: PictureFailure
+    Settings,  // code: SettingsFailure
+};
+// The domain as the log prints it.
+std::string_view domainName(ErrorDomain domain);
 
 // A failure reported by the platform. `message` is the short English text for the log;
 // `description()` adds the domain and code, for log lines that must say exactly what went wrong.
 struct Error {
-    std::string domain;
+    ErrorDomain domain = ErrorDomain::Posix;
     long code = 0;
     std::string message;
     Cause cause = Cause::Unknown;
@@ -46,24 +58,21 @@ struct Error {
     std::string description() const;
 };
 
-// The domains as the log prints them, and their codes.
-inline constexpr std::string_view kPosixErrorDomain = "POSIX";  // code: errno
-inline constexpr std::string_view kNetworkErrorDomain = "Network";
+// The domains' codes.
 enum class NetworkFailure : long {
     NotTrusted = 1,  // the server's certificate (a wrong clock, an intercepting proxy)
     NoNetwork,       // no route, no name resolution
     TimedOut,
     Other,
 };
-inline constexpr std::string_view kDesktopErrorDomain = "Desktop";
 enum class DesktopFailure : long { NotSet = 1 };
-inline constexpr std::string_view kPictureErrorDomain = "Daylume";
 enum class PictureFailure : long { NotAPicture = 1, Incomplete, TooLarge, NotDownloaded };
+enum class SettingsFailure : long { NotSaved = 1 };
 
 template <typename Code>
-Error makeError(std::string_view domain, Code code, std::string message, Cause cause,
+Error makeError(ErrorDomain domain, Code code, std::string message, Cause cause,
                 std::string detail = {}) {
-    return Error{std::string(domain), long(code), std::move(message), cause, std::move(detail)};
+    return Error{domain, long(code), std::move(message), cause, std::move(detail)};
 }
 
 // Thrown by platform calls that run inside one guarded block; the block's owner catches it once

@@ -20,7 +20,7 @@ struct HttpResponse {
 };
 
 // An HTTP status is no error: a body comes with any status. The error is a transport failure
-// (no connection, TLS, reset, a limit, ...) of kNetworkErrorDomain, and then no body is given.
+// (no connection, TLS, reset, a limit, ...) of ErrorDomain::Network, and then no body is given.
 using DataCompletion = std::function<void(
     std::optional<std::string> body, const HttpResponse& response, std::optional<Error> error)>;
 using DownloadCompletion =
@@ -40,16 +40,13 @@ public:
     // A request that cannot start fails too, once.
     virtual HttpTaskId dataTask(const Url& url, DataCompletion completion) = 0;
     // Streams the body to a temporary file that has no name in any folder, never holding it
-    // whole in memory, then calls `completion` on the client's serial download queue: one
+    // whole in memory, then calls `completion` on the download queue the client was given: one
     // completion at a time, never on the main thread. The file exists until the completion
     // returns. A download that failed before any byte of its answer (connection closed or
     // refused, an HTTP/2 stream reset, HTTP 502, 503 or 504) is tried again, at most twice,
     // before it is reported; each try is one request on a new connection. A download has an
     // overall time limit, over all its tries, besides the one on its speed.
     virtual void downloadTask(const Url& url, DownloadCompletion completion) = 0;
-    // Runs `task` on the serial download queue after the completions already there: work that
-    // must not overlap an install.
-    virtual void onDownloadQueue(Task task) = 0;
     // The task's completion will not be called, and its connection is let go. From any thread,
     // also from inside a completion; a task that has ended already is left alone.
     virtual void cancel(HttpTaskId task) = 0;

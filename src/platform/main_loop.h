@@ -39,4 +39,12 @@ public:
     virtual Date currentDate() const = 0;
 };
 
+// A thread of its own that runs its tasks one at a time, in the order they were added.
+class WorkQueue {
+public:
+    virtual ~WorkQueue() = default;
+    // May be called from any thread.
+    virtual void async(Task task) = 0;
+};
+
 }  // namespace daylume

@@ -14,6 +14,9 @@ namespace daylume {
 // services; tests put a simulated one together.
 struct Platform {
     MainLoop& mainLoop;
+    // Installs, one at a time and never on the main thread: the HTTP client's download
+    // completions, and whatever must not overlap an install.
+    WorkQueue& installQueue;
     HttpClient& http;
     FileManager& files;
     Desktop& desktop;

@@ -8,7 +8,9 @@
 #include <string>
 #include <utility>
 
+#include "pipeline/image_lookup.h"
 #include "pipeline/picture_types.h"
+#include "pipeline/wallpaper_store.h"
 #include "platform/platform.h"
 #include "shell/user_status.h"
 
@@ -25,7 +27,7 @@ public:
     // `serviceOrigin` is the image service, scheme and host; tests point it at a stand-in.
     explicit AppDelegate(Platform& platform, std::string_view serviceOrigin = kServiceOrigin);
 
-    // ---- Life cycle (shell/app_lifecycle.cpp)
+    // ---- Life cycle (shell/app_delegate.cpp)
     void applicationDidFinishLaunching();
     void scheduleStatusItemSetup();
     void applicationWillTerminate();
@@ -69,7 +71,7 @@ public:
     // What the preferences show now.
     PreferencesStatus preferencesStatus() const;
 
-    // ---- Update coordinator (pipeline/update_coordinator.cpp)
+    // ---- Update coordinator (shell/app_delegate.cpp)
     void refreshWallpaper();
     void handleRefreshResult(std::optional<FoundImage> found);
     // Downloads the find's picture, in Ultra HD where that is wanted and the find has it, and
@@ -88,26 +90,25 @@ public:
     // same picture, its title and credit are the ones shown.
     void adoptUserFacts(const FoundImage& local);
 
-    // ---- Image-of-the-day lookup (pipeline/image_lookup.cpp)
+    // ---- The lookup and the store (pipeline/), as this application uses them
     // Asks every market at once. The completion gets the first usable find (on the HTTP
     // client's callback thread) or, if none came within lookupTimeout, nothing (on the main
     // thread); a late answer may still follow that.
     void fetchLatestImageURL(LookupCompletion completion);
-
-    // ---- Wallpaper store and install (pipeline/wallpaper_store.cpp)
-    // Run on the download queue, so they are static: they touch no state of the delegate.
+    // Run on the install queue, so they are static: they touch no state of the delegate.
     static InstallOutcome handleDownloadedImage(Platform& platform,
                                                 std::optional<std::filesystem::path> file,
                                                 const HttpResponse& response,
                                                 std::optional<Error> error,
-                                                const InstallChoices& choices = {});
+                                                const InstallChoices& choices = {}) {
+        return WallpaperStore(platform).handleDownloadedImage(std::move(file), response,
+                                                              std::move(error), choices);
+    }
     static InstallOutcome installWallpaper(Platform& platform, const std::filesystem::path& file,
                                            const HttpResponse& response,
-                                           const InstallChoices& choices = {});
-    // The folder the pictures are kept in.
-    std::filesystem::path imageFolder() const;
-    // Removes what an install killed halfway may have left in the picture folder.
-    void removeInterruptedCopies();
+                                           const InstallChoices& choices = {}) {
+        return WallpaperStore(platform).installWallpaper(file, response, choices);
+    }
 
     // The tray icon, made once by setupStatusItem.
     std::unique_ptr<StatusItem> statusItem;
@@ -141,7 +142,8 @@ private:
     }
 
     Platform& platform_;
-    Url serviceOrigin_;
+    ImageLookup lookup_;
+    WallpaperStore store_;
     // The facts that came with currentImageURL.
     PictureFacts currentImageFacts_;
     // Downloads and installs not ended yet, by address, with the facts of their picture.

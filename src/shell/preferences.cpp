@@ -16,8 +16,9 @@ void AppDelegate::preferenceChanged(Preference preference, bool on) {
     try {
         platform_.preferences.save(preference, on);
     } catch (const Failure& failure) {
-        platform_.application.runModal(
-            {localized("alert_preferences_not_saved"), failure.error().localizedDescription()});
+        const Error& error = failure.error();
+        platform_.application.runModal({localized("alert_preferences_not_saved"),
+                                        status_.causeText(error.cause, error.detail)});
         updateStatus();  // the choice as it still is
         return;
     }
@@ -27,15 +28,11 @@ void AppDelegate::preferenceChanged(Preference preference, bool on) {
     if (!wantedUltraHD && wantsUltraHD()) refreshWallpaper();
     const auto& shown = status_.shownPicture();
     if (preference == Preference::LockScreen && setsLockScreen() && shown) {
-        platform_.http.onDownloadQueue([this, picture = shown->file] {
-            try {
-                platform_.desktop.setLockScreenPicture(picture);
-            } catch (const Failure& failure) {
-                platform_.mainLoop.async([this, error = failure.error()] {
-                    status_.lockScreenFailed(error);
-                    updateStatus();
-                });
-            }
+        store_.setLockScreen(shown->file, [this](const Error& error) {
+            platform_.mainLoop.async([this, error] {
+                status_.lockScreenFailed(error);
+                updateStatus();
+            });
         });
     }
     updateStatus();

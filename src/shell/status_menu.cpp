@@ -22,8 +22,8 @@ void AppDelegate::setupStatusItem() {
         {localized("button_open_folder"), 0,
          [this] {
              try {
-                 platform_.files.createDirectory(imageFolder());
-                 platform_.application.openFolder(imageFolder());
+                 platform_.files.createDirectory(store_.imageFolder());
+                 platform_.application.openFolder(store_.imageFolder());
              } catch (const Failure&) {
                  // Nothing to show where the folder cannot be made.
              }

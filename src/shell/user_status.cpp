@@ -1,34 +1,54 @@
 #include "shell/user_status.h"
 
-#include <array>
-
 #include "shell/text_format.h"
 
 namespace daylume {
 namespace {
 
-// The string-table keys of the causes, in the order of Cause.
-constexpr std::array<std::string_view, kCauseCount> kCauseKeys = {
-    "cause_unknown",
-    "cause_no_network",
-    "cause_no_answer",
-    "cause_connection_closed",
-    "cause_timed_out",
-    "cause_not_trusted",
-    "cause_http_status",
-    "cause_redirected_away",
-    "cause_answer_too_large",
-    "cause_no_picture",
-    "cause_not_a_picture",
-    "cause_picture_incomplete",
-    "cause_picture_too_large",
-    "cause_file_error",
-    "cause_no_desktop",
-    "cause_desktop_tool_missing",
-    "cause_desktop_tool_failed",
-    "cause_no_screen",
+// The string-table keys of the causes, by cause.
+constexpr std::pair<Cause, std::string_view> kCauseKeys[] = {
+    {Cause::Unknown, "cause_unknown"},
+    {Cause::NoNetwork, "cause_no_network"},
+    {Cause::NoAnswer, "cause_no_answer"},
+    {Cause::ConnectionClosed, "cause_connection_closed"},
+    {Cause::TimedOut, "cause_timed_out"},
+    {Cause::NotTrusted, "cause_not_trusted"},
+    {Cause::HttpStatus, "cause_http_status"},
+    {Cause::RedirectedAway, "cause_redirected_away"},
+    {Cause::AnswerTooLarge, "cause_answer_too_large"},
+    {Cause::NoPicture, "cause_no_picture"},
+    {Cause::NotAPicture, "cause_not_a_picture"},
+    {Cause::PictureIncomplete, "cause_picture_incomplete"},
+    {Cause::PictureTooLarge, "cause_picture_too_large"},
+    {Cause::FileError, "cause_file_error"},
+    {Cause::NoDesktop, "cause_no_desktop"},
+    {Cause::DesktopToolMissing, "cause_desktop_tool_missing"},
+    {Cause::DesktopToolFailed, "cause_desktop_tool_failed"},
+    {Cause::NoScreen, "cause_no_screen"},
+    {Cause::SettingsNotSaved, "cause_settings_not_saved"},
 };
-static_assert(kCauseKeys.back() == "cause_no_screen");
+// Looked up by the cause's value: every cause has its row, in order.
+constexpr bool inCauseOrder() {
+    std::size_t row = 0;
+    for (const auto& [cause, key] : kCauseKeys)
+        if (std::size_t(cause) != row++ || key.empty()) return false;
+    return row == kCauseCount;
+}
+static_assert(inCauseOrder());
+
+std::string_view failureKey(UserStatus::Step step) {
+    switch (step) {
+        case UserStatus::Step::Lookup:
+            return "status_lookup_failed";
+        case UserStatus::Step::Download:
+            return "status_download_failed";
+        case UserStatus::Step::Desktop:
+            return "status_desktop_failed";
+        case UserStatus::Step::LockScreen:
+            break;
+    }
+    return "status_lock_screen_failed";
+}
 
 }  // namespace
 
@@ -36,16 +56,16 @@ std::string UserStatus::causeText(Cause cause, const std::string& detail) const 
     // A certificate's problem is one of a few words, each with its own text.
     const std::string parameter =
         cause == Cause::NotTrusted ? localized("certificate_" + detail) : detail;
-    return filledIn(localized(kCauseKeys.at(std::size_t(cause))), "%1", parameter);
+    return filledIn(localized(kCauseKeys[std::size_t(cause)].second), "%1", parameter);
 }
 
 void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why) {
     if (first) --lookupsRunning_;
     const Date now = clock_.currentDate();
     if (!why) {
-        if (problem_ && problem_->step == Problem::Step::Lookup) problem_.reset();
+        if (problem_ && problem_->step == Step::Lookup) problem_.reset();
     } else {
-        problem_ = Problem{Problem::Step::Lookup, causeText(why->cause, why->detail), now};
+        problem_ = Problem{Step::Lookup, causeText(why->cause, why->detail), now};
     }
 }
 
@@ -54,11 +74,11 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     if (outcome.newCopy) unannounced_ = outcome.picture;
     if (outcome.error) {
         const Error& error = *outcome.error;
-        problem_ = Problem{outcome.inDownload ? Problem::Step::Download : Problem::Step::Desktop,
+        problem_ = Problem{outcome.inDownload ? Step::Download : Step::Desktop,
                            causeText(error.cause, error.detail), now};
         // A desktop Daylume cannot set needs the user, who rarely reads the log: say it once
         // for each cause.
-        if (error.domain == kDesktopErrorDomain &&
+        if (error.domain == ErrorDomain::Desktop &&
             !toldDesktopFailures_.test(std::size_t(error.cause))) {
             toldDesktopFailures_.set(std::size_t(error.cause));
             application_.postNotification(
@@ -67,7 +87,7 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
         return;
     }
     if (!outcome.onDesktop) {
-        problem_ = Problem{Problem::Step::Desktop, causeText(Cause::NoScreen, {}), now};
+        problem_ = Problem{Step::Desktop, causeText(Cause::NoScreen, {}), now};
         return;
     }
     problem_.reset();
@@ -82,8 +102,8 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
 }
 
 void UserStatus::lockScreenFailed(const Error& error) {
-    problem_ = Problem{Problem::Step::LockScreen, causeText(error.cause, error.detail),
-                       clock_.currentDate()};
+    problem_ =
+        Problem{Step::LockScreen, causeText(error.cause, error.detail), clock_.currentDate()};
 }
 
 void UserStatus::show(StatusItem* statusItem, bool installing) const {
@@ -100,10 +120,7 @@ void UserStatus::show(StatusItem* statusItem, bool installing) const {
     if (lookupsRunning_ > 0 || installing) {
         status.activity = localized("status_checking");
     } else if (problem_) {
-        static constexpr std::array<std::string_view, 4> failures = {
-            "status_lookup_failed", "status_download_failed", "status_desktop_failed",
-            "status_lock_screen_failed"};
-        status.activity = filledIn(filledIn(localized(failures[std::size_t(problem_->step)]), "%1",
+        status.activity = filledIn(filledIn(localized(failureKey(problem_->step)), "%1",
                                             bundle_.localizedTime(problem_->at)),
                                    "%2", problem_->cause);
     }

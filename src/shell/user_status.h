@@ -45,6 +45,9 @@ public:
     // A cause in the user's language.
     std::string causeText(Cause cause, const std::string& detail) const;
 
+    // The steps whose failure is shown.
+    enum class Step { Lookup, Download, Desktop, LockScreen };
+
 private:
     std::string localized(std::string_view key) const { return bundle_.localizedString(key); }
 
@@ -54,7 +57,7 @@ private:
 
     // The last step that failed, until a later success of it or of the whole install.
     struct Problem {
-        enum class Step { Lookup, Download, Desktop, LockScreen } step;
+        Step step;
         std::string cause;
         Date at;
     };

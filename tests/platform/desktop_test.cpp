@@ -33,7 +33,7 @@ std::string failureOf(DesktopBackend& backend, const fs::path& picture, Cause ca
     } catch (const Failure& failure) {
         const Error& e = failure.error();
         EXPECT_EQ(std::tuple(e.domain, e.code, e.cause, e.detail),
-                  std::tuple("Desktop", 1L, cause, detail))
+                  std::tuple(ErrorDomain::Desktop, 1L, cause, detail))
             << e.message;
         return e.message;
     }

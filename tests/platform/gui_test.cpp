@@ -18,11 +18,13 @@
 #include <QTimer>
 
 #include "platform/linux/curl_http_client.h"
+#include "platform/linux/dialogs.h"
 #include "platform/linux/qt_application.h"
 #include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_main_loop.h"
-#include "platform/linux/qt_notifications.h"
 #include "platform/linux/qt_status_item.h"
+#include "platform/linux/serial_queue.h"
+#include "platform/linux/system_events.h"
 #include "shell/app_delegate.h"
 #include "support/dbus_mock.h"
 #include "support/event_loop.h"
@@ -98,11 +100,12 @@ protected:
     ImageService service;
     SimPlatform sim;
     LoopWithoutLaunchCheck loop;
-    CurlHttpClient http{{.caFile = testCertificates() / "ca.pem"}};
+    SerialQueue installs;
+    CurlHttpClient http{installs, {.caFile = testCertificates() / "ca.pem"}};
     QtApplication application{ActivationPolicy::Accessory};
     QtBundle bundle{QtBundle::builtInSettings()};
-    Platform platform{loop,        http,   sim.files,         sim.desktop,    sim.log,
-                      application, bundle, sim.notifications, sim.preferences};
+    Platform platform{loop,    installs,    http,   sim.files,         sim.desktop,
+                      sim.log, application, bundle, sim.notifications, sim.preferences};
     AppDelegate delegate{platform, service.origin()};
     QProcess tray, windowManager;
 };
@@ -126,7 +129,7 @@ TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
     // Where a click on the icon in the top-right tray opens it. The open menu takes the focus,
     // but it belongs to the panel: opening it is no activation.
     SingleInstance instance(sim.temp.path() / "socket");
-    QtNotifications system(instance);
+    QtSystemEvents system(instance);
     int activations = 0;
     system.addObserver(SystemEvent::Activation, [&] { ++activations; });
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -148,8 +151,7 @@ TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
                [&](QMessageBox& box) {
                    informative = box.informativeText();
                    EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
-                   EXPECT_EQ(box.iconPixmap().toImage(),
-                             QtApplication::icon().pixmap(64).toImage());
+                   EXPECT_EQ(box.iconPixmap().toImage(), applicationIcon().pixmap(64).toImage());
                    EXPECT_FALSE(box.windowIcon().isNull());
                    saveScreenshot("about-dialog.png");
                });
@@ -249,7 +251,7 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         application.preferencesDialog().hide();
         const QPixmap shown = labels[0]->pixmap();
         ASSERT_FALSE(shown.isNull());
-        EXPECT_EQ(shown.toImage(), QtApplication::icon().pixmap(shown.size()).toImage());
+        EXPECT_EQ(shown.toImage(), applicationIcon().pixmap(shown.size()).toImage());
         for (QLabel* label : labels)
             EXPECT_GE(label->height(), label->heightForWidth(label->width()))
                 << label->text().toStdString();

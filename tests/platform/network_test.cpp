@@ -12,6 +12,7 @@
 #include "pipeline/image_lookup.h"
 #include "platform/linux/curl_http_client.h"
 #include "platform/linux/qt_main_loop.h"
+#include "platform/linux/serial_queue.h"
 #include "shell/app_delegate.h"
 #include "support/event_loop.h"
 #include "support/image_service.h"
@@ -34,11 +35,12 @@ using namespace std::chrono_literals;
 // The application on Qt's loop and the real client, with everything else simulated.
 struct Daylume {
     Daylume(SimPlatform& sim, QtMainLoop& loop, const ImageService& service, HttpLimits limits)
-        : http((limits.caFile = testCertificates() / "ca.pem", std::move(limits))),
-          platform(sim.with(loop, http)),
+        : http(installs, (limits.caFile = testCertificates() / "ca.pem", std::move(limits))),
+          platform(sim.with(loop, installs, http)),
           delegate(platform, service.origin()) {}
     // As the application ends: the hourly timer a launch check arms stops holding itself.
     ~Daylume() { delegate.applicationWillTerminate(); }
+    SerialQueue installs;
     CurlHttpClient http;
     Platform platform;
     AppDelegate delegate;
@@ -220,7 +222,8 @@ TEST_F(NetworkTest, ARequestThatCannotStartFailsOnceWithItsCause) {
 TEST_F(NetworkTest, AServerThatIsNotTrustedIsNamedAsSuch) {
     TempDir dir;
     std::filesystem::copy(testCertificates() / "ca.pem", dir.path() / "ca.pem");
-    CurlHttpClient http({.caFile = dir.path() / "ca.pem"});
+    SerialQueue installs;
+    CurlHttpClient http(installs, {.caFile = dir.path() / "ca.pem"});
     ImageService impostor(false, "expired");
     std::optional<Error> error;
     for (const auto& server : {&service, &impostor}) {
@@ -312,7 +315,8 @@ TEST(NetworkAttemptTest, AnEndedAttemptComesToItsOutcomeAndCause) {
                                          : "redirect to " + outcome.redirectTo;
         EXPECT_TRUE(said.starts_with(row.said)) << said;
         EXPECT_TRUE(!outcome.error ||
-                    error.domain == (row.cause == FileError ? "POSIX" : "Network"));
+                    error.domain ==
+                        (row.cause == FileError ? ErrorDomain::Posix : ErrorDomain::Network));
         EXPECT_EQ(std::pair(error.cause, error.detail), std::pair(row.cause, row.detail)) << said;
     }
 }

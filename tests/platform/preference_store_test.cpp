@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "platform/error.h"
+#include "platform/linux/dialogs.h"
 #include "platform/linux/preference_store.h"
-#include "platform/linux/qt_application.h"
 #include "support/sim_platform.h"
 
 namespace daylume::test {

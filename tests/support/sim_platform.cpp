@@ -200,7 +200,8 @@ SimPlatform::SimPlatform()
       http(loop, temp.path()),
       files(dataHome),
       desktop(loop),
-      platform{loop, http, files, desktop, log, application, bundle, notifications, preferences} {}
+      platform{loop, installQueue, http,   files,         desktop,
+               log,  application,  bundle, notifications, preferences} {}
 
 std::set<std::string> SimPlatform::storedNames() const {
     std::set<std::string> names;

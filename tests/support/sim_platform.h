@@ -69,6 +69,18 @@ private:
     Seconds now_{0};
 };
 
+// The install queue, as the loop's Download queue: the simulated downloads complete there too.
+class SimInstallQueue final : public WorkQueue {
+public:
+    explicit SimInstallQueue(SimLoop& loop) : loop_(loop) {}
+    void async(Task task) override {
+        loop_.scheduleOn(SimLoop::Queue::Download, Seconds(0), std::move(task));
+    }
+
+private:
+    SimLoop& loop_;
+};
+
 // A scripted answer to a request. Unscripted requests never finish.
 struct ScriptedAnswer {
     Seconds delay{0};
@@ -104,9 +116,6 @@ public:
     HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
     void downloadTask(const Url& url, DownloadCompletion completion) override;
     void cancel(HttpTaskId task) override { requests_.at(task - 1).cancelled = true; }
-    void onDownloadQueue(Task task) override {
-        loop_.scheduleOn(SimLoop::Queue::Download, Seconds(0), std::move(task));
-    }
 
 private:
     SimLoop& loop_;
@@ -278,6 +287,7 @@ struct SimPlatform {
     TempDir temp;
     std::filesystem::path dataHome;  // stands for ~/.local/share
     SimLoop loop;
+    SimInstallQueue installQueue{loop};
     SimHttp http;
     ScriptedFiles files;
     RecordingDesktop desktop;
@@ -288,10 +298,10 @@ struct SimPlatform {
     SimPreferences preferences;
     Platform platform;
 
-    // The same, but on a real main loop and HTTP client.
-    Platform with(MainLoop& realLoop, HttpClient& realHttp) {
-        return {realLoop,    realHttp, files,         desktop,    log,
-                application, bundle,   notifications, preferences};
+    // The same, but on a real main loop, install queue and HTTP client.
+    Platform with(MainLoop& realLoop, WorkQueue& realQueue, HttpClient& realHttp) {
+        return {realLoop, realQueue,   realHttp, files,         desktop,
+                log,      application, bundle,   notifications, preferences};
     }
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }

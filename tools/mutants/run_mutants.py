@@ -39,11 +39,16 @@ LOGIC = ['behaviour_tests', 'platform_tests', 'network_tests']
 NO_NETWORK = ('src/shell/', 'src/triggers/check_timers', 'src/platform/log.cpp')
 def programs_for(path):
     if path == 'src/shell/user_status.cpp': return ['behaviour_tests', 'qt_platform_tests']
+    if path == 'src/shell/app_delegate.cpp': return LOGIC
     if path.startswith(NO_NETWORK): return ['behaviour_tests', 'platform_tests']
     if path.startswith('src/platform/linux/curl_http_client'): return ['network_tests']
     if path.startswith(('src/main.cpp', 'src/platform/linux/unix_signals')): return ['app']
     if path.startswith('src/platform/linux/single_instance'): return ['qt_platform_tests', 'app']
-    if path.startswith('src/platform/linux/qt_application'): return ['gui_tests', 'app']
+    if path.startswith(('src/platform/linux/qt_application', 'src/platform/linux/task_bar_window',
+                        'src/platform/linux/preferences_window',
+                        'src/platform/linux/desktop_notifications')): return ['gui_tests', 'app']
+    if path.startswith('src/platform/linux/dialogs'): return ['qt_platform_tests', 'gui_tests', 'app']
+    if path.startswith('src/platform/linux/system_events'): return ['qt_platform_tests', 'gui_tests', 'app']
     if path.startswith(('src/platform/linux/logind',
                         'src/platform/linux/network_monitor', 'src/platform/linux/qt_main_loop',
                         'src/platform/linux/qt_bundle')): return ['qt_platform_tests']

@@ -61,7 +61,7 @@ std::string size(std::size_t bytes) {
 
 Error networkError(NetworkFailure failure, std::string message, Cause cause,
                    std::string detail = {}) {
-    return makeError(kNetworkErrorDomain, failure, std::move(message), cause, std::move(detail));
+    return makeError(ErrorDomain::Network, failure, std::move(message), cause, std::move(detail));
 }
 
 // OpenSSL's verification results that a person can act on: the log's words and the cause's detail.
@@ -273,8 +273,8 @@ std::size_t CurlHttpClient::receive(char* data, std::size_t size, std::size_t co
     return bytes;
 }
 
-CurlHttpClient::CurlHttpClient(HttpLimits limits)
-    : limits_(std::move(limits)), caFile_(limits_.caFile) {
+CurlHttpClient::CurlHttpClient(WorkQueue& downloadQueue, HttpLimits limits)
+    : limits_(std::move(limits)), caFile_(limits_.caFile), downloadQueue_(downloadQueue) {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)initialised;
     multi_ = curl_multi_init();
@@ -304,7 +304,6 @@ void CurlHttpClient::stop() {
     curl_multi_wakeup(asMulti(multi_));
     thread_.join();
     curl_multi_cleanup(asMulti(multi_));
-    downloadQueue_.stop();
 }
 
 HttpTaskId CurlHttpClient::dataTask(const Url& url, DataCompletion completion) {

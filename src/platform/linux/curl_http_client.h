@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/http_client.h"
-#include "platform/linux/serial_queue.h"
+#include "platform/main_loop.h"
 
 namespace daylume {
 
@@ -58,7 +58,7 @@ AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& report,
                               const HttpLimits& limits);
 
 // HTTP on libcurl's multi interface, driven by one network thread of its own, which is the
-// callback thread of data tasks; download completions run on a serial worker thread. No
+// callback thread of data tasks; download completions run on the queue it is given. No
 // per-host limit and no queue: over HTTP/2 requests share one connection as streams, over
 // HTTP/1.1 each has its own; a few idle connections are kept. Nothing is sent again behind the
 // caller's back but as HttpClient says, libcurl's retry of a reused connection found dead, and the
@@ -66,14 +66,14 @@ AttemptOutcome attemptOutcome(const Url& url, const AttemptReport& report,
 // once; only https, and redirects only to the same host.
 class CurlHttpClient final : public HttpClient {
 public:
-    explicit CurlHttpClient(HttpLimits limits = {});
+    // `downloadQueue` must outlive the client.
+    explicit CurlHttpClient(WorkQueue& downloadQueue, HttpLimits limits = {});
     ~CurlHttpClient() override;
 
     HttpTaskId dataTask(const Url& url, DataCompletion completion) override;
     void downloadTask(const Url& url, DownloadCompletion completion) override;
     void cancel(HttpTaskId task) override;
-    void onDownloadQueue(Task task) override { downloadQueue_.async(std::move(task)); }
-    // Drops every request still running, without calling back, and joins both threads.
+    // Drops every request still running, without calling back, and joins the network thread.
     void stop();
 
 private:
@@ -104,7 +104,7 @@ private:
     HttpTaskId lastId_ = 0;
     std::vector<std::unique_ptr<Transfer>> transfers_;  // the network thread's own
     std::thread thread_;
-    SerialQueue downloadQueue_;
+    WorkQueue& downloadQueue_;
 };
 
 }  // namespace daylume

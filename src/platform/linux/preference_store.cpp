@@ -66,9 +66,9 @@ std::string execQuoted(const std::string& program) {
 }
 
 [[noreturn]] void failWrite(const QString& file, const QString& why) {
-    throw Failure(makeError(kPosixErrorDomain, 0,
+    throw Failure(makeError(ErrorDomain::Settings, SettingsFailure::NotSaved,
                             "could not write " + file.toStdString() + ": " + why.toStdString(),
-                            Cause::FileError));
+                            Cause::SettingsNotSaved, file.toStdString()));
 }
 
 }  // namespace

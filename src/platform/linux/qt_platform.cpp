@@ -18,10 +18,10 @@ QtPlatform::QtPlatform(SingleInstance& instance)
       log_(1),
       bundle_(QtBundle::builtInSettings()),
       application_(initialPolicy(bundle_)),
-      notifications_(instance),
+      systemEvents_(instance),
       preferences_(QtPreferenceStore::userSettingsFile(), Autostart::forThisSession()),
-      platform_{mainLoop_,    http_,   files_,         desktop_,    log_,
-                application_, bundle_, notifications_, preferences_} {
+      platform_{mainLoop_, installQueue_, http_,   files_,        desktop_,
+                log_,      application_,  bundle_, systemEvents_, preferences_} {
     QtBundle::loadTranslations();
 }
 

@@ -7,8 +7,9 @@
 #include "platform/linux/qt_application.h"
 #include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_main_loop.h"
-#include "platform/linux/qt_notifications.h"
+#include "platform/linux/serial_queue.h"
 #include "platform/linux/stdout_log.h"
+#include "platform/linux/system_events.h"
 #include "platform/platform.h"
 
 namespace daylume {
@@ -20,20 +21,24 @@ public:
     Platform& platform() { return platform_; }
     // Ends the network and install threads, so nothing calls back into the application after
     // its main loop has ended.
-    void stop() { http_.stop(); }
+    void stop() {
+        http_.stop();
+        installQueue_.stop();
+    }
 
 private:
-    // Declared so that the HTTP client, whose download worker may still be installing, goes
-    // first and the services an install uses outlive it.
+    // Declared so that the HTTP client and then the install queue, which may still be
+    // installing, go first and the services an install uses outlive them.
     QtMainLoop mainLoop_;
     FileManager files_;
     LinuxDesktop desktop_;
     FdLog log_;
     QtBundle bundle_;
     QtApplication application_;
-    QtNotifications notifications_;
+    QtSystemEvents systemEvents_;
     QtPreferenceStore preferences_;
-    CurlHttpClient http_;
+    SerialQueue installQueue_;
+    CurlHttpClient http_{installQueue_};
     Platform platform_;
 };
 

@@ -9,14 +9,14 @@ namespace daylume {
 
 // One worker thread with an event loop of its own (so Qt objects such as QProcess work there)
 // that runs its tasks one at a time, in the order they were added.
-class SerialQueue {
+class SerialQueue final : public WorkQueue {
 public:
     SerialQueue();
-    ~SerialQueue() { stop(); }
+    ~SerialQueue() override { stop(); }
     // Lets the running task finish; tasks not yet started, and any added later, are destroyed
     // unrun.
     void stop();
-    void async(Task task);
+    void async(Task task) override;
 
 private:
     QThread thread_;

@@ -77,7 +77,7 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
 }
 
 void failDesktop(std::string_view desktop, std::string message, Cause cause, std::string detail) {
-    throw Failure(makeError(kDesktopErrorDomain, DesktopFailure::NotSet,
+    throw Failure(makeError(ErrorDomain::Desktop, DesktopFailure::NotSet,
                             std::string(desktop) + ": " + std::move(message), cause,
                             std::move(detail)));
 }

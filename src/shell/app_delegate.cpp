@@ -1,7 +1,42 @@
-#include "pipeline/image_lookup.h"
 #include "shell/app_delegate.h"
 
+#include "pipeline/image_lookup.h"
+
 namespace daylume {
+
+// The tray icon waits for the panel of a session that is still starting.
+constexpr Seconds kStatusItemSetupDelay{3.0};
+
+AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
+    : platform_(platform),
+      lookup_(platform, *Url::parse(serviceOrigin)),
+      store_(platform),
+      status_(platform.application, platform.bundle, platform.mainLoop) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    store_.removeInterruptedCopies();
+    loadPreferences();
+    updateStatus();
+    scheduleStatusItemSetup();
+}
+
+void AppDelegate::scheduleStatusItemSetup() {
+    platform_.mainLoop.asyncAfter(kStatusItemSetupDelay, [this] {
+        if (!terminating_) setupStatusItem();
+    });
+}
+
+void AppDelegate::applicationWillTerminate() {
+    terminating_ = true;
+    if (timer) timer->invalidate();
+    platform_.notifications.removeObservers();
+}
+
+void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
+    lookup_.fetch(std::move(completion), [this](FoundImage local) {
+        platform_.mainLoop.async([this, local = std::move(local)] { adoptUserFacts(local); });
+    });
+}
 
 void AppDelegate::refreshWallpaper() {
     fetchLatestImageURL(onMainThread([this](std::optional<FoundImage> found, const LookupFailure&) {
@@ -40,28 +75,9 @@ void AppDelegate::startImageDownload(const FoundImage& found,
         });
     };
     // Stored already, only the desktop failed: set the kept copy again, as an install does.
-    if (keptNotSet_ && keptNotSet_->url == url &&
-        platform_.files.fileExists(keptNotSet_->picture)) {
-        platform_.http.onDownloadQueue([this, picture = keptNotSet_->picture, choices, installed] {
-            installed(installWallpaper(platform_, picture, {200, "image/jpeg"}, choices));
-        });
-        return;
-    }
-    auto install = [this, choices, installed](std::optional<std::filesystem::path> file,
-                                              const HttpResponse& response,
-                                              std::optional<Error> error) {
-        installed(
-            handleDownloadedImage(platform_, std::move(file), response, std::move(error), choices));
-    };
-    if (!found.ultraHD || !wantsUltraHD()) return platform_.http.downloadTask(url, install);
-    // Older pictures have no Ultra HD copy: the one found then, once.
-    platform_.http.downloadTask(
-        *found.ultraHD,
-        [this, url, install](std::optional<std::filesystem::path> file,
-                             const HttpResponse& response, std::optional<Error> error) {
-            if (!error && response.status == 404) return platform_.http.downloadTask(url, install);
-            install(std::move(file), response, std::move(error));
-        });
+    if (keptNotSet_ && keptNotSet_->url == url && platform_.files.fileExists(keptNotSet_->picture))
+        return store_.installAgain(keptNotSet_->picture, choices, std::move(installed));
+    store_.downloadAndInstall(found, wantsUltraHD(), choices, std::move(installed));
 }
 
 bool AppDelegate::setsLockScreen() const {

@@ -12,9 +12,9 @@ namespace daylume {
 
 // Wakes come from logind, the network coming back from NetworkManager; activations when the
 // application gains focus or is launched again.
-class QtNotifications final : public Notifications {
+class QtSystemEvents final : public Notifications {
 public:
-    explicit QtNotifications(SingleInstance& instance);
+    explicit QtSystemEvents(SingleInstance& instance);
 
     void addObserver(SystemEvent event, Task handler) override;
     void removeObservers() override;

@@ -1,10 +1,10 @@
-#include "platform/linux/qt_notifications.h"
+#include "platform/linux/system_events.h"
 
 #include <QApplication>
 
 namespace daylume {
 
-QtNotifications::QtNotifications(SingleInstance& instance)
+QtSystemEvents::QtSystemEvents(SingleInstance& instance)
     : wakes_([this] { post(SystemEvent::Wake); }),
       network_([this] { post(SystemEvent::NetworkReturn); }) {
     QObject::connect(&instance, &SingleInstance::received, &context_,
@@ -23,15 +23,15 @@ QtNotifications::QtNotifications(SingleInstance& instance)
                      });
 }
 
-void QtNotifications::addObserver(SystemEvent event, Task handler) {
+void QtSystemEvents::addObserver(SystemEvent event, Task handler) {
     observers_.emplace_back(event, std::move(handler));
 }
 
-void QtNotifications::removeObservers() {
+void QtSystemEvents::removeObservers() {
     observers_.clear();
 }
 
-void QtNotifications::post(SystemEvent event) {
+void QtSystemEvents::post(SystemEvent event) {
     // A copy: a handler may add or remove observers.
     const auto observers = observers_;
     for (const auto& [observed, handler] : observers)

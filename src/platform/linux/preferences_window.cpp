@@ -1,0 +1,95 @@
+#include "platform/linux/preferences_window.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "platform/linux/dialogs.h"
+
+namespace daylume {
+
+PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
+    auto* layout = new QVBoxLayout(this);
+    // Each note below its choice, indented like the choice's text.
+    const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                       style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    auto addNote = [&](QLabel& note) {
+        note.setWordWrap(true);
+        note.setFixedWidth(kContentWidth - 2 * indent);
+        QPalette palette = note.palette();
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+        note.setPalette(palette);
+        auto* row = new QHBoxLayout;
+        row->addSpacing(indent);
+        row->addWidget(&note);
+        layout->addLayout(row);
+    };
+    layout->addWidget(&ultraHD_);
+    addNote(ultraHDNote_);
+    layout->addWidget(&lockScreen_);
+    addNote(lockScreenNote_);
+    layout->addWidget(&startAtLogin_);
+    // Return in the dialog closes it; it must not open a file dialog instead.
+    saveCopy_.setAutoDefault(false);
+    layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
+    // clicked, not toggled: only the user's own changes are choices.
+    for (const auto& choice : {std::pair{&ultraHD_, Preference::UltraHD},
+                               std::pair{&lockScreen_, Preference::LockScreen},
+                               std::pair{&startAtLogin_, Preference::StartAtLogin}})
+        QObject::connect(choice.first, &QCheckBox::clicked, this,
+                         [&actions, preference = choice.second](bool on) {
+                             if (actions.changed) actions.changed(preference, on);
+                         });
+    QObject::connect(&saveCopy_, &QPushButton::clicked, this, [&actions] {
+        if (actions.saveCopy) actions.saveCopy();
+    });
+}
+
+void PreferencesPanel::show(const PreferencesStatus& status) {
+    status_ = status;
+    // Unseen, the panel keeps the status for later, as the window does.
+    if (isVisible()) fill();
+}
+
+void PreferencesPanel::showEvent(QShowEvent* event) {
+    fill();
+    QGroupBox::showEvent(event);
+}
+
+void PreferencesPanel::fill() {
+    const PreferencesStatus& status = status_;
+    // Named here, not when made: the translations are loaded after the widgets are.
+    setTitle(localized("preferences_title"));
+    ultraHD_.setText(localized("preferences_ultra_hd"));
+    lockScreen_.setText(localized("preferences_lock_screen"));
+    startAtLogin_.setText(localized("preferences_start_at_login"));
+    saveCopy_.setText(localized("button_save_copy"));
+    ultraHD_.setChecked(status.chosen.ultraHD);
+    lockScreen_.setChecked(status.chosen.lockScreen);
+    lockScreen_.setEnabled(status.lockScreenNote.empty());
+    startAtLogin_.setChecked(status.chosen.startAtLogin);
+    ultraHDNote_.setText(qString(status.ultraHDNote));
+    lockScreenNote_.setText(qString(status.lockScreenNote));
+    for (QLabel* note : {&ultraHDNote_, &lockScreenNote_})
+        note->setVisible(!note->text().isEmpty());
+    saveCopy_.setEnabled(status.canSaveCopy);
+}
+
+PreferencesDialog::PreferencesDialog(const PreferenceActions& actions) : panel_(actions) {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(&panel_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void PreferencesDialog::open() {
+    setWindowTitle(localized("preferences_window_title"));
+    show();
+    raise();
+    activateWindow();
+}
+
+}  // namespace daylume

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/application.h"
+
+namespace daylume {
+
+// The choices and the Save a Copy… button, in the task-bar window and in the preferences dialog.
+class PreferencesPanel final : public QGroupBox {
+public:
+    // `actions` must outlive the panel: it is read when the user acts.
+    explicit PreferencesPanel(const PreferenceActions& actions);
+    void show(const PreferencesStatus& status);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fill();
+
+    PreferencesStatus status_;
+    QCheckBox ultraHD_, lockScreen_, startAtLogin_;
+    QLabel ultraHDNote_, lockScreenNote_;
+    QPushButton saveCopy_;
+};
+
+// "Daylume Preferences": the panel on its own, for the desktop entry's action and the command line.
+class PreferencesDialog final : public QDialog {
+public:
+    explicit PreferencesDialog(const PreferenceActions& actions);
+    PreferencesPanel& panel() { return panel_; }
+    // Shows it in front, named in the language loaded now.
+    void open();
+
+private:
+    PreferencesPanel panel_;
+};
+
+}  // namespace daylume
