@@ -7,29 +7,16 @@
 #   bench/idle.sh DAYLUME BARE_TRAY    (run under tests/run-with-xvfb)
 #
 # Daylume runs against the local stand-in for the image service, in a mount and network
-# namespace of its own (root), as in the end-to-end tests.
-set -uo pipefail
-daylume=$1 bare=$2
-seconds=${IDLE_SECONDS:-60}
-
-if [ "${IN_NAMESPACE:-}" != 1 ]; then
-    unshare --mount --net true 2>/dev/null || { echo "needs root for namespaces"; exit 77; }
-    IN_NAMESPACE=1 exec unshare --mount --net "$0" "$@"
-fi
-work=$(mktemp -d)
-trap 'kill $daylume_pid $bare_pid $stub_pid $tray_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-source "$(dirname "$0")/../tests/app/stand_in_service.sh"
-start_stand_in_service "$work" || exit 1
-
+# namespace of its own (root), set up as for the end-to-end tests (tests/app/common.sh).
+seconds=${IDLE_SECONDS:-60} bare=$2
+source "$(dirname "$0")/../tests/app/common.sh"
+start_stand_in_service
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
-tray_pid=$!
-export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
-export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
-mkdir -p "$HOME"
+pids="$pids $!"
 "$daylume" >"$work/daylume.log" 2>/dev/null &
-daylume_pid=$!
+daylume_pid=$! pids="$pids $!"
 "$bare" >/dev/null 2>&1 &
-bare_pid=$!
+bare_pid=$! pids="$pids $!"
 for _ in $(seq 300); do grep -q "✅ 壁纸设置成功：" "$work/daylume.log" && break; sleep 0.1; done
 grep -q "✅ 壁纸设置成功：" "$work/daylume.log" || { echo "Daylume installed nothing"; cat "$work/daylume.log"; exit 1; }
 # The launch lookups and installs have ended, and the threads Qt pooled for them (30 s expiry):

@@ -13,8 +13,6 @@ const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 const ScriptedAnswer kPicture{Seconds(0.5), jpegBytes(), {200, "image/jpeg"}};
 const ScriptedAnswer kClosed{
     Seconds(0.5), std::nullopt, {0, ""}, Error{ErrorDomain::Network, 4, "closed"}};
-const std::string kWake = "💡 唤醒或激活后尝试补偿拉取新图";
-const std::string kTimedOut = "❌ 所有区域抓取超时，返回 nil";
 const std::string kNoURL = "❌ 获取 Bing 图片 URL 失败";
 const std::string kUnchanged = "ℹ️ 唤醒后图未变，无需刷新";
 const std::string kNewOnWake = "✅ 唤醒后检测到新图，开始更新";
@@ -64,7 +62,7 @@ TEST_F(ChecksTest, ARefreshInstallsWhatItFindsEvenLateAndAFailedCheckKeepsTheIma
     EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
     EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
     const std::string found = "✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage;
-    const std::string set = "✅ 壁纸设置成功：" + sim.desktop.pictures[0].string();
+    const std::string set = kInstalled + sim.desktop.pictures[0].string();
     EXPECT_EQ(linesAfter(2), (std::vector{found, set}));
 
     sim.http.script(marketURL("fr-FR"), today(6.0));
@@ -100,7 +98,7 @@ TEST_F(ChecksTest, TheLaunchsChecksRaceAndActivationsRestartNoTimer) {
     const std::string found = "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage;
     EXPECT_EQ(linesAfter(2),
               (std::vector<std::string>{found, found, kUnchanged,
-                                        "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string()}));
+                                        kInstalled + sim.desktop.pictures.at(0).string()}));
 
     const std::string kImageB = "https://www.bing.com/th?id=OHR.B_1920x1080.jpg";
     sim.http.script(kImageB, {Seconds(0.5), jpegBytes(64, 36, 1)});
@@ -170,7 +168,7 @@ TEST_F(ChecksTest, APictureKeptButNotSetIsSetAgainNotDownloaded) {
     sim.desktop.failure.reset();
     delegate.tryFetchAfterWake();
     sim.loop.runUntil(Seconds(40));
-    EXPECT_EQ(sim.log.lines().back(), "✅ 壁纸设置成功：" + sim.desktop.pictures.at(0).string());
+    EXPECT_EQ(sim.log.lines().back(), kInstalled + sim.desktop.pictures.at(0).string());
     EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
     EXPECT_EQ(sim.http.downloads().size(), 1u);
 }

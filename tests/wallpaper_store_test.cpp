@@ -2,8 +2,10 @@
 #include "support/prelude.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,7 +70,7 @@ TEST_F(WallpaperStoreTest, APictureIsStoredOnce) {
     install();
     EXPECT_EQ(folder(), std::set{today});
     EXPECT_EQ(sim.desktop.pictures, std::vector(2, stored));
-    const std::string line = "✅ 壁纸设置成功：" + stored.string();
+    const std::string line = kInstalled + stored.string();
     EXPECT_EQ(sim.log.lines(), (std::vector{line, line}));
     // Another picture of the same size is no copy (one quantization value differs).
     std::string other = jpegBytes();
@@ -150,7 +152,7 @@ TEST_F(WallpaperStoreTest, FailuresOfTheDownloadTheFolderTheListingOrTheDesktopA
     fs::remove(sim.imageFolder());
 
     create({"daylume-1.jpg", "daylume-2.jpg", "daylume-3.jpg"});
-    EXPECT_TRUE(install().starts_with("✅ 壁纸设置成功："));
+    EXPECT_TRUE(install().starts_with(kInstalled));
 
     int listings = 0;
     sim.files.onListing = [&](auto&) {
@@ -214,7 +216,7 @@ TEST_F(WallpaperStoreTest, OnlyAWholePictureOfASaneSizeIsStored) {
     EXPECT_TRUE(sim.desktop.pictures.empty());
 
     for (const std::string& whole : {jpeg + std::string(1000, '\0'), png, webp})  // padded
-        EXPECT_TRUE(install(whole, {}).starts_with("✅ 壁纸设置成功："));
+        EXPECT_TRUE(install(whole, {}).starts_with(kInstalled));
 }
 
 // A SIGKILL or a power loss in the middle of an install leaves no partial file, hidden or not;
@@ -249,6 +251,50 @@ TEST_F(WallpaperStoreTest, AnInstallKilledHalfwayLeavesNothingBehind) {
     }
     AppDelegate(sim.platform).applicationDidFinishLaunching();
     EXPECT_EQ(folder(), (std::set<std::string>{"daylume-1.jpg", ".hidden"}));
+}
+
+// A full disk and a read-only folder under the picture store, real file systems: a small tmpfs as
+// the picture folder, in a mount namespace of this test process alone (needs root).
+class DiskFaultTest : public WallpaperStoreTest {
+protected:
+    void SetUp() override {
+        fs::create_directories(sim.imageFolder());
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 || remount(0) != 0)
+            GTEST_SKIP() << "cannot mount a small file system here (needs root and namespaces)";
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) umount2(sim.imageFolder().c_str(), MNT_DETACH);
+    }
+    int remount(unsigned long flags) {
+        return mount("daylume-test", sim.imageFolder().c_str(), "tmpfs",
+                     (mounted ? MS_REMOUNT : 0) | flags, "size=600k");
+    }
+    bool mounted = false;
+};
+
+// Each ends in one failure line and loses no stored picture, and the next install succeeds.
+TEST_F(DiskFaultTest, AFullDiskOrAReadOnlyFolderLeavesNoPartialPictureAndLosesNone) {
+    ASSERT_TRUE(install(jpegBytes(160, 160, 1)).starts_with(kInstalled));
+    ASSERT_TRUE(install(jpegBytes(160, 160, 2)).starts_with(kInstalled));
+    const auto before = folder();
+    const auto lines = sim.log.lines().size();
+
+    const std::string line = install(jpegBytes(1400, 1400, 3));
+    EXPECT_TRUE(line.starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=28 ")) << line;
+    EXPECT_EQ(folder(), before);  // no partial file, hidden or not
+    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+
+    ASSERT_EQ(remount(MS_RDONLY), 0);
+    EXPECT_TRUE(install(jpegBytes(160, 160, 4))
+                    .starts_with("❌ 设置桌面壁纸失败：Error Domain=POSIX Code=30 "));
+    EXPECT_EQ(folder(), before);
+
+    ASSERT_EQ(remount(0), 0);
+    EXPECT_TRUE(install(jpegBytes(160, 160, 5)).starts_with(kInstalled));
+    EXPECT_EQ(folder().size(), 3u);
+    EXPECT_EQ(sim.log.lines().size(), lines + 3);
 }
 
 }  // namespace

@@ -1,24 +1,9 @@
 #!/usr/bin/env bash
-# build/daylume, unchanged, from the command line to the desktop picture: in a mount and network
-# namespace of its own, www.bing.com is the local stand-in for the image service (stand_in_service.sh),
-# on the X display of run-with-xvfb with trayer as the tray, as a GNOME session whose settings live
-# in a keyfile.
-#
-#   program_test.sh DAYLUME
-#
-# Exit status 77 means skipped (reason printed).
-set -uo pipefail
-daylume=$1
-source "$(dirname "$0")/stand_in_service.sh"
-in_own_namespace "$0" "$@"
-
-work=$(mktemp -d) first= tray= stub_pid=
-trap 'kill $first $tray $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
-export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
-mkdir -p "$HOME"
+# build/daylume, unchanged, from the command line to the desktop picture, in the namespace and
+# session of common.sh, on the X display of run-with-xvfb with trayer as the tray.
+#   program_test.sh DAYLUME      (exit status 77: skipped, the reason printed)
+source "$(dirname "$0")/common.sh"
 log=$work/first.log
-fail() { echo "FAIL: $*"; for f in "$work"/*.log "$work"/*.err; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
 # Runs daylume with the arguments (without a display if NO_DISPLAY is set); sets out, err, status.
 run() {
     out=$(${NO_DISPLAY:+env -u DISPLAY -u WAYLAND_DISPLAY} "$daylume" "$@" 2>"$work/run.err")
@@ -26,7 +11,6 @@ run() {
 }
 expect() { [ "$status" -eq "$1" ] || fail "daylume $2: exit status $status, not $1 ($err)"; }
 count() { grep -cF -- "$1" "$log"; }
-wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
 icon() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -E ' [0-9]+x[0-9]+\+0\+0 ' | awk '{print $1}'; }
 icon_shown() { [ -n "$(icon)" ]; }
 # Clicks the tray icon and presses a shortcut of its menu.
@@ -35,7 +19,7 @@ dialogs() { xdotool search --onlyvisible --name '^Daylume$' | wc -l; }
 ended() { ! grep -qs '^[0-9]* ([^)]*) [^Z]' /proc/$first/stat; }
 tray_line="Daylume: no system tray is running"
 
-start_stand_in_service "$work" || fail "no stand-in service"
+start_stand_in_service
 
 # Without a display: the plain texts, and no Daylume to talk to.
 NO_DISPLAY=1
@@ -57,10 +41,10 @@ mkdir "$work/bin" && printf '#!/bin/sh\necho "$1" >%s/opened; echo opener; echo 
 chmod +x "$work/bin/xdg-open"
 started=$(date +%s%N)
 PATH=$work/bin:$PATH "$daylume" >"$log" 2>"$work/first.err" &
-first=$!
+first=$! pids="$pids $!"
 wait_for 'grep -q "$tray_line" "$work/first.err"' 10 || fail "no line about the missing tray"
 trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
-tray=$!
+pids="$pids $!"
 wait_for icon_shown 10 || fail "the tray icon never appeared"
 [ "$(grep -c "$tray_line" "$work/first.err")" -eq 1 ] || fail "the tray line came more than once"
 
@@ -99,11 +83,26 @@ grep -q opener "$log" "$work/first.err" && fail "the opener's output in the log"
 run --quit; expect 0 --quit
 ended || fail "--quit returned before the first ended"
 
+# The desktop entry's Preferences action starts Daylume showing its preferences; asked again, the
+# running one shows them again.
+prefs() { xdotool search --onlyvisible --name '^Daylume Preferences$' | wc -l; }
+action=$(sed -n '/^\[Desktop Action Preferences\]/,/^\[/s/^Exec=daylume//p' \
+    "$(dirname "$0")/../../packaging/io.github.daylume.Daylume.desktop")
+"$daylume" $action >"$work/prefs.log" 2>&1 &
+first=$! pids="$pids $!"
+wait_for '[ "$(prefs)" -eq 1 ]' 10 || fail "the Preferences action showed no preferences"
+wait_for icon_shown 10 || fail "the tray icon never appeared"
+xdotool key Escape && wait_for '[ "$(prefs)" -eq 0 ]' 5 || fail "Escape left the preferences open"
+run --preferences; expect 0 --preferences
+[ "$err" = "Daylume is already running; it will show its preferences." ] || fail "--preferences: $err"
+wait_for '[ "$(prefs)" -eq 1 ]' 5 || fail "--preferences showed nothing"
+run --quit; expect 0 "--quit with the preferences open"
+
 # With a tray from the start: no word about one. Each way of asking to quit ends it at once, with
 # the task-bar window and its dialog open (Ctrl+D), or the About dialog (Ctrl+I).
 for way in --quit TERM INT; do for opened in ctrl+d:2 ctrl+i:1; do
     "$daylume" >"$work/second.log" 2>"$work/second.err" &
-    first=$!
+    first=$! pids="$pids $!"
     wait_for icon_shown 10 || fail "the tray icon never appeared"
     grep -q "$tray_line" "$work/second.err" && fail "a tray line although a tray exists"
     menu ${opened%:*} && wait_for '[ "$(dialogs)" -eq ${opened#*:} ]' 5 || fail "$opened opened nothing"

@@ -1,23 +1,10 @@
 #!/usr/bin/env bash
-# build/daylume on a 3840x2160 screen with Ultra HD and the lock screen chosen, as a GNOME session
-# (settings in a keyfile) against the local stand-in service: the _UHD picture goes to the desktop
-# and the lock screen; where the service has none (HTTP 404), the 1920x1080 picture found does.
-#
+# build/daylume on a 3840x2160 screen at 200 % with Ultra HD and the lock screen chosen, in the
+# namespace and session of common.sh: the _UHD picture goes to the desktop and the lock screen;
+# where the service has none (HTTP 404), the 1920x1080 picture found does.
 #   ultra_hd_test.sh DAYLUME      (on a 3840x2160 display: XVFB_SCREEN=3840x2160x24 run-with-xvfb)
-#
-# Exit status 77 means skipped (reason printed).
-set -uo pipefail
-daylume=$1
-source "$(dirname "$0")/stand_in_service.sh"
-in_own_namespace "$0" "$@"
-
-work=$(mktemp -d) first= stub_pid=
-trap 'kill $first $stub_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
-export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile LANG=C.UTF-8
+source "$(dirname "$0")/common.sh"
 log=$work/daylume.log
-fail() { echo "FAIL: $*"; for f in "$work"/*.log "$work"/*.err; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
-wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
 installs() { grep -c "✅ 壁纸设置成功：" "$log"; }
 # The picture the desktop and the lock screen show, which must be the same stored file.
 shown() {
@@ -32,12 +19,13 @@ shown() {
 echo '{"markets": {"*": {"body": "{}"}, "en-US": {}},
        "prefixes": {"/th?id=OHR.Test_en-US_UHD.jpg": {"type": "image/jpeg", "body_file": "'"$work"'/uhd.jpg"}}}' >"$work/service.json"
 convert -size 3840x2160 xc:'#2a9d8f' "$work/uhd.jpg"
-start_stand_in_service "$work" --config "$work/service.json" || fail "no stand-in service"
+start_stand_in_service --config "$work/service.json"
 
 mkdir -p "$XDG_CONFIG_HOME/Daylume"
 printf '[General]\nUltraHD=true\nLockScreen=true\n' >"$XDG_CONFIG_HOME/Daylume/Daylume.conf"
-"$daylume" >"$log" 2>"$work/daylume.err" &
-first=$!
+# 1920x1080 to Qt, 3840x2160 to a picture.
+QT_SCALE_FACTOR=2 "$daylume" >"$log" 2>"$work/daylume.err" &
+pids="$pids $!"
 wait_for '[ "$(installs)" -ge 1 ]' 30 || fail "no install"
 cmp -s "$(shown)" "$work/uhd.jpg" || fail "the desktop does not show the Ultra HD picture"
 grep -q "request .* /th?id=OHR.Test_en-US_1920x1080" "$work/stub.log" && fail "the 1920x1080 picture was downloaded too"

@@ -96,7 +96,7 @@ TEST_F(NetworkTest, ADeliveredLookupLetsGoOfItsRequestsAndAnExpiredOneKeepsThem)
     const int before = service.connectionsOpen();
     app.delegate.fetchLatestImageURL([](auto, auto) {});
     ASSERT_TRUE(logged("❌ 所有区域抓取超时，返回 nil"));
-    waitUntil([] { return false; }, 300ms);
+    pause(300ms);
     EXPECT_GE(service.connectionsOpen(), std::max(before, 8));
     EXPECT_TRUE(waitUntil([&] { return service.connectionsOpen() == 0; }, 4s));
     // Nor are more than a few idle connections kept after a burst of requests, each on its own.
@@ -209,7 +209,7 @@ TEST_F(NetworkTest, ARequestThatCannotStartFailsOnceWithItsCause) {
     unsetenv("TMPDIR");
     app.http.dataTask(address, record);
     ASSERT_TRUE(heard(4));
-    waitUntil([] { return false; }, 300ms);  // for anything that went out again
+    pause(300ms);  // for anything that went out again
     EXPECT_EQ(said,
               (std::multiset<std::string>{"answer", "cannot start the request: Out of memory",
                                           "cannot start the request: Out of memory",

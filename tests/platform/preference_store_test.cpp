@@ -76,6 +76,28 @@ TEST(AutostartTest, TheUsersEntryTurnsTheSystemsOffAndIsGoneWhenItAddsNothing) {
     EXPECT_THROW(f.autostart.setEnabled(true), Failure);
 }
 
+// The session's own folders: the user's in $XDG_CONFIG_HOME (else ~/.config), the system's in
+// $XDG_CONFIG_DIRS; relative paths are no folders.
+TEST(AutostartTest, ThisSessionsFoldersComeFromTheBaseDirectoryVariables) {
+    Folders f;
+    const fs::path root = f.temp.path();
+    write(root / "etc/autostart" / Autostart::kEntryName, "[Desktop Entry]\nExec=daylume\n");
+    const std::string home = std::getenv("HOME");
+    setenv("HOME", root.c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", ("etc:" + (root / "etc").string()).c_str(), 1);
+    for (const auto& [variable, folder] :
+         {std::pair{std::string("config"), root / ".config"}, {root / "mine", root / "mine"}}) {
+        setenv("XDG_CONFIG_HOME", variable.c_str(), 1);
+        const Autostart session = Autostart::forThisSession();
+        EXPECT_TRUE(session.enabled());
+        session.setEnabled(false);  // the user's hidden entry
+        EXPECT_TRUE(fs::exists(folder / "autostart" / Autostart::kEntryName)) << variable;
+    }
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_DIRS");
+    unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning) {
     Folders f;
     const QString file =

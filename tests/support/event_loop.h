@@ -17,4 +17,9 @@ bool waitUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::se
     return true;
 }
 
+// Runs Qt's event loop for `time`: for what must not happen, or an answer nothing waits for.
+inline void pause(std::chrono::milliseconds time) {
+    waitUntil([] { return false; }, time);
+}
+
 }  // namespace daylume::test

@@ -5,6 +5,11 @@
 
 namespace daylume::test {
 
+// Log lines the tests look for.
+inline const std::string kTimedOut = "❌ 所有区域抓取超时，返回 nil";
+inline const std::string kWake = "💡 唤醒或激活后尝试补偿拉取新图";
+inline const std::string kInstalled = "✅ 壁纸设置成功：";
+
 inline std::string marketURL(std::string_view market,
                              std::string_view origin = "https://www.bing.com") {
     return std::string(origin) +

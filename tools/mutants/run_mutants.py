@@ -30,7 +30,10 @@ PROGRAMS = {  # name: (wrapper, timeout for the whole program, timeout per singl
     'gui_tests': ([TREE + '/tests/run-with-xvfb', BUS], 300, 120),
     # the built program end to end (tests/app/program_test.sh): one result, app.Program
     'app': ([TREE + '/tests/run-with-xvfb'], 180, 180),
+    # the same on a 3840x2160 screen at 200 % (tests/app/ultra_hd_test.sh): app.UltraHD
+    'app_uhd': (['env', 'XVFB_SCREEN=3840x2160x24', TREE + '/tests/run-with-xvfb'], 180, 180),
 }
+APPS = {'app': ('app.Program', 'program_test.sh'), 'app_uhd': ('app.UltraHD', 'ultra_hd_test.sh')}
 PER_TEST_ONLY = {'gui_tests'}
 LOGIC = ['behaviour_tests', 'platform_tests', 'network_tests']
 # Code the network tests never reach or never observe: the shell (status, dialogs, menu,
@@ -51,8 +54,10 @@ def programs_for(path):
     if path.startswith('src/platform/linux/system_events'): return ['qt_platform_tests', 'gui_tests', 'app']
     if path.startswith(('src/platform/linux/logind',
                         'src/platform/linux/network_monitor', 'src/platform/linux/qt_main_loop',
-                        'src/platform/linux/qt_bundle')): return ['qt_platform_tests']
+                        'src/platform/linux/qt_bundle', 'src/platform/linux/preference_store')):
+        return ['qt_platform_tests']
     if path.startswith('src/platform/linux/stdout_log'): return ['platform_tests']
+    if path.startswith('src/platform/linux/desktop/linux_desktop'): return ['desktop_tests', 'app_uhd']
     if path.startswith('src/platform/linux/desktop/'): return ['desktop_tests']
     if path.startswith('src/platform/linux/qt_status_item'): return ['gui_tests']
     return LOGIC
@@ -63,7 +68,7 @@ def run_program(prog, tag, filt=None, timeout=None):
     if os.path.exists(xml): os.remove(xml)
     cmd = wrapper + [f'{BUILD}/tests/{prog}', f'--gtest_output=xml:{xml}']
     if filt: cmd.append(f'--gtest_filter={filt}')
-    if prog == 'app': cmd = wrapper + [TREE + '/tests/app/program_test.sh', BUILD + '/daylume']
+    if prog in APPS: cmd = wrapper + [TREE + '/tests/app/' + APPS[prog][1], BUILD + '/daylume']
     t0 = time.time()
     try:
         p = subprocess.run(cmd, cwd=f'{BUILD}/tests', capture_output=True, text=True,
@@ -74,8 +79,8 @@ def run_program(prog, tag, filt=None, timeout=None):
     dt = time.time() - t0
     with open(f'{OUT}/logs/{tag}.{prog}.log', 'w') as f: f.write(out[-200000:])
     results = {}
-    if prog == 'app':
-        results = {'app.Program': {0: 'passed', 77: 'skipped'}.get(rc, 'failed')}
+    if prog in APPS:
+        results = {APPS[prog][0]: {0: 'passed', 77: 'skipped'}.get(rc, 'failed')}
     elif os.path.exists(xml):
         try:
             for tc in ET.parse(xml).getroot().iter('testcase'):
@@ -120,7 +125,7 @@ def run_all(tag, progs):
     return res
 
 def build(progs):
-    targets = ['daylume' if p == 'app' else p for p in progs]
+    targets = sorted({'daylume' if p in APPS else p for p in progs})
     p = subprocess.run(['nice', '-n', '10', 'ninja', '-C', BUILD, '-j2'] + targets,
                        capture_output=True, text=True)
     return p.returncode == 0, p.stdout[-3000:] + p.stderr[-3000:]

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QWindow>
 #include <vector>
 
 #include "platform/application.h"
@@ -21,8 +22,11 @@ public:
 
 private:
     void post(SystemEvent event);
+    void focusChanged(QWindow* window);
 
     std::vector<std::pair<SystemEvent, Task>> observers_;
+    bool focused_ = false;  // one of Daylume's windows has the focus
+    QMetaObject::Connection closing_;
     QObject context_;
     LogindWakeSource wakes_;
     NetworkMonitor network_;
