@@ -10,7 +10,7 @@
 # namespace of its own (root), set up as for the end-to-end tests (tests/app/common.sh).
 seconds=${IDLE_SECONDS:-60} bare=$2
 source "$(dirname "$0")/../tests/app/common.sh"
-start_stand_in_service
+stand_in
 trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
 pids="$pids $!"
 "$daylume" >"$work/daylume.log" 2>/dev/null &

@@ -4,9 +4,8 @@
 # skip, where none can be made), with daylume=$1, a work folder $work removed at the end with
 # every process named in $pids, and a home there as a GNOME session whose settings live in a
 # keyfile. There,
-#   start_stand_in_service [image_service.py options...]
-# makes www.bing.com 127.0.0.1, trusts only a CA made here, and starts the stand-in service on
-# 127.0.0.1:443 with a one-colour picture, $work/picture.jpg.
+#   stand_in [image_service.py options...]
+# starts the stand-in image service of stand_in_service.sh, its picture $work/picture.jpg.
 set -uo pipefail
 if [ "${IN_NAMESPACE:-}" != 1 ]; then
     if ! unshare --mount --net true 2>/dev/null; then
@@ -26,24 +25,8 @@ fail() { echo "FAIL: $*"; for f in "$work"/*.log "$work"/*.err; do echo "--- $f"
 # wait_for COMMAND SECONDS: until the command (evaluated) succeeds.
 wait_for() { for _ in $(seq $(($2 * 10))); do eval "$1" && return 0; sleep 0.1; done; return 1; }
 
-start_stand_in_service() {
-    local support
-    support=$(cd "$(dirname "${BASH_SOURCE[0]}")/../support" && pwd)
-    mount --make-rprivate /
-    ip link set lo up
-    printf '127.0.0.1 localhost www.bing.com\n::1 localhost\n' >"$work/hosts"
-    mount --bind "$work/hosts" /etc/hosts
-    "$support/make-certificates" "$work/certs" >/dev/null || fail "no certificates"
-    mkdir "$work/trusted"
-    cp "$work/certs/ca.pem" "$work/trusted/daylume-test-ca.pem"
-    cp "$work/certs/ca.pem" "$work/trusted/ca-certificates.crt"
-    openssl rehash "$work/trusted" >/dev/null 2>&1
-    mount --bind "$work/trusted" /etc/ssl/certs
-
-    convert -size 1920x1080 xc:'#1e6091' "$work/picture.jpg"
-    /usr/bin/python3 "$support/image_service.py" --cert "$work/certs/server.pem" \
-        --key "$work/certs/server.key" --port 443 --image "$work/picture.jpg" "$@" \
-        >"$work/stub.log" 2>&1 &
-    pids="$pids $!"
-    wait_for 'grep -q listening "$work/stub.log"' 5 || fail "the stand-in service did not start"
+source "$(dirname "${BASH_SOURCE[0]}")/stand_in_service.sh"
+stand_in() {
+    start_stand_in_service "$work" "$@" || fail "no stand-in image service"
+    pids="$pids $stub_pid"
 }

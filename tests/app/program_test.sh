@@ -19,7 +19,7 @@ dialogs() { xdotool search --onlyvisible --name '^Daylume$' | wc -l; }
 ended() { ! grep -qs '^[0-9]* ([^)]*) [^Z]' /proc/$first/stat; }
 tray_line="Daylume: no system tray is running"
 
-start_stand_in_service
+stand_in
 
 # Without a display: the plain texts, and no Daylume to talk to.
 NO_DISPLAY=1

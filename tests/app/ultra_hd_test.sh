@@ -19,7 +19,7 @@ shown() {
 echo '{"markets": {"*": {"body": "{}"}, "en-US": {}},
        "prefixes": {"/th?id=OHR.Test_en-US_UHD.jpg": {"type": "image/jpeg", "body_file": "'"$work"'/uhd.jpg"}}}' >"$work/service.json"
 convert -size 3840x2160 xc:'#2a9d8f' "$work/uhd.jpg"
-start_stand_in_service --config "$work/service.json"
+stand_in --config "$work/service.json"
 
 mkdir -p "$XDG_CONFIG_HOME/Daylume"
 printf '[General]\nUltraHD=true\nLockScreen=true\n' >"$XDG_CONFIG_HOME/Daylume/Daylume.conf"
