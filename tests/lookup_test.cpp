@@ -46,8 +46,9 @@ TEST_F(LookupTest, AsksEveryMarketAtOnceAndTheDeadlineSaysWhyNothingWasFound) {
         {std::vector(8, NoNetwork), {NoNetwork}},
         {{NotTrusted, TimedOut, NotTrusted, TimedOut, NotTrusted, TimedOut, NotTrusted, NoNetwork},
          {NotTrusted, "expired"}},
-        // Unknown: an answer without a picture
+        // Unknown: an answer without a picture; HttpStatus: a busy server's page
         {{Unknown, Unknown, TimedOut, Unknown, Unknown, TimedOut, Unknown, Unknown}, {NoPicture}},
+        {std::vector(8, HttpStatus), {HttpStatus, "503"}},
     };
     for (const auto& [failures, why] : rows) {
         for (std::size_t i = 0; i < failures.size(); ++i)
@@ -55,8 +56,8 @@ TEST_F(LookupTest, AsksEveryMarketAtOnceAndTheDeadlineSaysWhyNothingWasFound) {
                 marketURL(marketCodes[i]),
                 {Seconds(0.1),
                  "<html>busy</html>",
-                 {0, ""},
-                 failures[i] == Unknown
+                 {failures[i] == HttpStatus ? 503 : 200, "text/html"},
+                 failures[i] == Unknown || failures[i] == HttpStatus
                      ? std::nullopt
                      : std::optional(Error{ErrorDomain::Network, 1, "x", failures[i],
                                            failures[i] == NotTrusted ? "expired" : ""})});
@@ -147,9 +148,10 @@ TEST_F(LookupTest, PidMarkerIsRemovedEverywhereAndOnlyInLowerCase) {
             R"({"images":[{"url":")" + url + R"(","urlbase":")" + url + R"("}]})", origin);
         ASSERT_TRUE(found.has_value()) << url;
         EXPECT_EQ(found->url.absoluteString(), "https://www.bing.com" + expected);
-        if (!url.empty())
+        if (!url.empty()) {
             EXPECT_EQ(found->ultraHD.value().absoluteString(),
                       "https://www.bing.com" + expected + "_UHD.jpg");
+        }
     }
     // Facts that are not text are simply absent, as is a base of another origin; the address
     // stands.
@@ -174,6 +176,7 @@ TEST(MarketTest, TheUsersMarketAndThePicturesNameInEveryMarket) {
               "OHR.Owl");
     EXPECT_EQ(pictureName("https://www.bing.com/th?rf=x&id=OHR.A_ROW1_UHD.jpg&w=1"), "OHR.A");
     EXPECT_EQ(pictureName("https://www.bing.com/th?pid=OHR.A_1.jpg"), "");
+    EXPECT_FALSE(samePicture("https://www.bing.com/a.jpg", "https://www.bing.com/b.jpg"));
 }
 
 }  // namespace

@@ -185,14 +185,14 @@ TEST_F(ShellTest, TitlesComeFromTheUsersMarketForTheSamePicture) {
                title + R"j(","copyright":"Owl (© A)"}]})j";
     };
     sim.http.script(marketURL("ja-JP"), {Seconds(0.1), answer("Owl_JA-JP1", "フクロウ")});
-    // The last comes after the picture is on the desktop, and retitles it.
     sim.http.script(marketURL("en-GB"),
                     std::vector<ScriptedAnswer>{{Seconds(1), answer("Owl_ROW2", "Info")},
                                                 {Seconds(1), answer("Cat_EN-GB3", "Cat")},
                                                 {Seconds(6), answer("Owl_EN-GB4", "Late")},
                                                 {Seconds(3), answer("Owl_EN-GB5", "Snowy owl")}});
+    // The picture is on the desktop before the user's market answers: its notification waits.
     sim.http.script("https://www.bing.com/th?id=OHR.Owl_JA-JP1_1920x1080.jpg",
-                    {Seconds(2), jpegBytes()});
+                    {Seconds(0.1), jpegBytes()});
     for (const char* title : {"Owl", "フクロウ", "フクロウ", "Snowy owl"}) {
         delegate.refreshWallpaper();
         sim.loop.runFor(Seconds(10));

@@ -71,5 +71,22 @@ TEST_F(UserStatusTest, FailuresShowUntilASuccessAndEachIsNotifiedOnce) {
     EXPECT_EQ(told[4].body, "gsettings failed");
 }
 
+// The status says which step failed, by who reported it, and why in words the user can act on.
+TEST_F(UserStatusTest, AFailedInstallNamesItsStepAndCause) {
+    sim.bundle.strings = {{"status_download_failed", "download: %2"},
+                          {"status_store_failed", "store: %2"},
+                          {"status_desktop_failed", "desktop: %2"}};
+    for (const auto& [error, said] : std::vector<std::pair<Error, std::string>>{
+             {{ErrorDomain::Picture, 1, "x", Cause::HttpStatus, "404"},
+              "download: cause_http_status"},
+             {posixError(EROFS, "/data/Daylume"), "store: cause_folder_read_only"},
+             {posixError(EDQUOT, "/data/Daylume"), "store: cause_disk_full"},
+             {posixError(EIO, "/data/Daylume"), "store: cause_file_error"},
+             {{ErrorDomain::Desktop, 1, "x", Cause::NoDesktop}, "desktop: cause_no_desktop"}}) {
+        status.installEnded({}, {.error = error});
+        EXPECT_EQ(activity(), said);
+    }
+}
+
 }  // namespace
 }  // namespace daylume::test

@@ -185,7 +185,7 @@
     </message>
     <message>
         <source>cause_file_error</source>
-        <translation>the picture could not be saved (is the disk full?)</translation>
+        <translation>a file could not be written (see the log)</translation>
     </message>
     <message>
         <source>cause_no_desktop</source>
@@ -262,6 +262,18 @@
     <message>
         <source>alert_preferences_not_saved</source>
         <translation>The preference could not be saved</translation>
+    </message>
+    <message>
+        <source>status_store_failed</source>
+        <translation>The picture could not be saved at %1: %2</translation>
+    </message>
+    <message>
+        <source>cause_folder_read_only</source>
+        <translation>the picture folder is read-only</translation>
+    </message>
+    <message>
+        <source>cause_disk_full</source>
+        <translation>the disk is full</translation>
     </message>
 </context>
 </TS>

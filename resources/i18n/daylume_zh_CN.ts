@@ -185,7 +185,7 @@
     </message>
     <message>
         <source>cause_file_error</source>
-        <translation>无法保存图片（磁盘是否已满？）</translation>
+        <translation>无法写入文件（详见日志）</translation>
     </message>
     <message>
         <source>cause_no_desktop</source>
@@ -262,6 +262,18 @@
     <message>
         <source>alert_preferences_not_saved</source>
         <translation>无法保存偏好设置</translation>
+    </message>
+    <message>
+        <source>status_store_failed</source>
+        <translation>%1 无法保存图片：%2</translation>
+    </message>
+    <message>
+        <source>cause_folder_read_only</source>
+        <translation>图片文件夹是只读的</translation>
+    </message>
+    <message>
+        <source>cause_disk_full</source>
+        <translation>磁盘已满</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -9,16 +10,18 @@
 namespace daylume {
 namespace {
 
-// What a market's failed request says about why nothing was found.
-LookupFailure whyFailed(const std::optional<Error>& error) {
-    if (!error) return {Cause::NoPicture, {}};  // an answer, but no picture in it
-    return {error->cause, error->detail};
+// What a market's failed request says about why nothing was found: an answer without a picture
+// has its status said when that was no success.
+LookupFailure whyFailed(const HttpResponse& response, const std::optional<Error>& error) {
+    if (error) return {error->cause, error->detail};
+    if (response.status >= 300) return {Cause::HttpStatus, std::to_string(response.status)};
+    return {Cause::NoPicture, {}};
 }
 
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
-    LookupState(LookupCompletion completion, std::function<void(FoundImage)> onUserFacts,
-                Platform& platform, Url serviceOrigin)
+    LookupState(LookupCompletion completion, UserFactsCompletion onUserFacts, Platform& platform,
+                Url serviceOrigin)
         : completion(std::move(completion)),
           onUserFacts(std::move(onUserFacts)),
           http(platform.http),
@@ -26,87 +29,99 @@ struct LookupState {
           serviceOrigin(std::move(serviceOrigin)),
           userMarket(marketForLocale(platform.bundle.localeName())) {}
 
-    void handleMarketResponse(std::string_view market, const std::optional<std::string>& body,
-                              const std::optional<Error>& error);
+    void handleMarketResponse(std::size_t market, const std::optional<std::string>& body,
+                              const HttpResponse& response, const std::optional<Error>& error);
     void handleLookupTimeout();
 
+private:
+    void deliver(std::size_t market, FoundImage found);
+    void userFactsEnded(std::optional<FoundImage> local);
+
+public:
     std::mutex answerMutex;  // one answer at a time decides whether it is the one delivered
-    bool hasDeliveredURL = false;
     std::vector<HttpTaskId> requests;
+
+private:
+    std::optional<FoundImage> delivered;
+    std::bitset<marketCodes.size()> ended;  // the markets whose request has ended
     // By cause, with the last failure of each, for the deadline to tell why.
     std::array<std::pair<int, LookupFailure>, kCauseCount> failures{};
     LookupCompletion completion;
-    std::function<void(FoundImage)> onUserFacts;
+    UserFactsCompletion onUserFacts;
     HttpClient& http;
     Log& log;
     const Url serviceOrigin;
-    // The market in the user's language: what it finds after the delivery, until the deadline,
-    // goes to onUserFacts.
+    // The market in the user's language: after another market's find, it is awaited until the
+    // deadline for titles the user can read.
     const std::string_view userMarket;
 };
 
-void LookupState::handleMarketResponse(std::string_view market,
-                                       const std::optional<std::string>& body,
+void LookupState::handleMarketResponse(std::size_t market, const std::optional<std::string>& body,
+                                       const HttpResponse& response,
                                        const std::optional<Error>& error) {
+    std::lock_guard lock(answerMutex);
+    ended.set(market);
     std::optional<FoundImage> found;
-    {
-        std::lock_guard lock(answerMutex);
-        if (hasDeliveredURL && market != userMarket) return;
-        if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
-        if (hasDeliveredURL) {
-            if (found) onUserFacts(std::move(*found));
-            return;
-        }
-        if (!found) {
-            LookupFailure why = whyFailed(error);
-            auto& [count, last] = failures.at(std::size_t(why.cause));
-            ++count;
-            last = std::move(why);
-            return;
-        }
-        hasDeliveredURL = true;
-        // The other answers would be dropped unread; their connections are better let go. The
-        // user's market's answer is awaited until the deadline, for titles the user can read.
-        for (std::size_t i = 0; i < requests.size(); ++i)
-            if (marketCodes[i] != userMarket || market == userMarket) http.cancel(requests[i]);
+    if (body && !error) found = imageFromAnswer(*body, serviceOrigin);
+    if (delivered) {
+        if (marketCodes[market] == userMarket) userFactsEnded(std::move(found));
+        return;
     }
-    log.line("✅ 全球优先：成功拉取 [" + std::string(market) + "] 区域图 " +
-             found->url.absoluteString());
+    if (found) return deliver(market, std::move(*found));
+    LookupFailure why = whyFailed(response, error);
+    auto& [count, last] = failures.at(std::size_t(why.cause));
+    ++count;
+    last = std::move(why);
+}
+
+void LookupState::deliver(std::size_t market, FoundImage found) {
+    found.market = marketCodes[market];
+    const auto user = std::ranges::find(marketCodes, userMarket) - marketCodes.begin();
+    found.factsFinal = found.market == userMarket || ended.test(std::size_t(user));
+    delivered = found;
+    // The other answers would be dropped unread; their connections are better let go.
+    for (std::size_t i = 0; i < requests.size(); ++i)
+        if (marketCodes[i] != userMarket || found.factsFinal) http.cancel(requests[i]);
+    log.line("✅ 全球优先：成功拉取 [" + found.market + "] 区域图 " + found.url.absoluteString());
     completion(std::move(found), {});
 }
 
+void LookupState::userFactsEnded(std::optional<FoundImage> local) {
+    if (delivered->factsFinal) return;
+    delivered->factsFinal = true;
+    onUserFacts(*delivered, std::move(local));
+}
+
 void LookupState::handleLookupTimeout() {
-    LookupFailure why;
-    {
-        std::lock_guard lock(answerMutex);
-        if (hasDeliveredURL) {
-            for (std::size_t i = 0; i < requests.size(); ++i)
-                if (marketCodes[i] == userMarket) http.cancel(requests[i]);
-            return;
-        }
-        const auto most = std::ranges::max_element(
-            failures, [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (most->first > 0) why = most->second;
+    std::lock_guard lock(answerMutex);
+    if (delivered) {
+        if (delivered->factsFinal) return;
+        for (std::size_t i = 0; i < requests.size(); ++i)
+            if (marketCodes[i] == userMarket) http.cancel(requests[i]);
+        return userFactsEnded(std::nullopt);
     }
+    const auto most = std::ranges::max_element(
+        failures, [](const auto& a, const auto& b) { return a.first < b.first; });
     log.line("❌ 所有区域抓取超时，返回 nil");
-    completion(std::nullopt, why);
+    completion(std::nullopt, most->first > 0 ? most->second : LookupFailure{});
 }
 
 }  // namespace
 
-void ImageLookup::fetch(LookupCompletion completion,
-                        std::function<void(FoundImage)> userFacts) const {
+void ImageLookup::fetch(LookupCompletion completion, UserFactsCompletion userFacts) const {
     auto state = std::make_shared<LookupState>(std::move(completion), std::move(userFacts),
                                                platform_, serviceOrigin_);
     // No answer is handled before every request is started and known.
     std::lock_guard lock(state->answerMutex);
-    for (std::string_view market : marketCodes) {
-        const auto address = Url::parse(serviceOrigin_.absoluteString() +
-                                        std::string(kArchivePath) + std::string(market));
+    for (std::size_t market = 0; market < marketCodes.size(); ++market) {
+        const auto address =
+            Url::parse(serviceOrigin_.absoluteString() + std::string(kArchivePath) +
+                       std::string(marketCodes[market]));
         state->requests.push_back(platform_.http.dataTask(
-            *address, [state, market](const std::optional<std::string>& body, const HttpResponse&,
-                                      const std::optional<Error>& error) {
-                state->handleMarketResponse(market, body, error);
+            *address,
+            [state, market](const std::optional<std::string>& body, const HttpResponse& response,
+                            const std::optional<Error>& error) {
+                state->handleMarketResponse(market, body, response, error);
             }));
     }
     platform_.mainLoop.asyncAfter(lookupTimeout, [state] { state->handleLookupTimeout(); });

@@ -25,9 +25,10 @@ public:
 
     // `completion` gets the first usable find (on the HTTP client's callback thread) or, if none
     // came within lookupTimeout, nothing (on the main thread); a late find may still follow that.
-    // `userFacts` gets the find of the market in the user's language when it comes after the
-    // delivery and before the deadline (on the callback thread): titles the user can read.
-    void fetch(LookupCompletion completion, std::function<void(FoundImage)> userFacts) const;
+    // When another market's find came first, the one in the user's language is awaited until the
+    // deadline for titles the user can read: `userFacts` then gets what it found, on whichever
+    // thread it ended.
+    void fetch(LookupCompletion completion, UserFactsCompletion userFacts) const;
 
 private:
     Platform& platform_;
@@ -39,6 +40,8 @@ std::string_view marketForLocale(std::string_view locale);
 // The picture's name in its address, the same in every market: "OHR.SnowyOwl" for
 // "/th?id=OHR.SnowyOwl_EN-US1234567890_1920x1080.jpg"; empty where there is none.
 std::string pictureName(std::string_view address);
+// Whether two addresses name the same picture; an address without a name is like no other.
+bool samePicture(std::string_view a, std::string_view b);
 
 // The picture address in one market's answer, made absolute on the service's origin, with the
 // answer's facts; nothing when the answer is not of the expected shape or the address would

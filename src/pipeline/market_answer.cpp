@@ -52,6 +52,11 @@ std::string pictureName(std::string_view address) {
     return {};
 }
 
+bool samePicture(std::string_view a, std::string_view b) {
+    const std::string name = pictureName(a);
+    return !name.empty() && name == pictureName(b);
+}
+
 std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serviceOrigin) {
     const std::optional<Json> root = Json::parse(body);
     if (!root || !root->isObject()) return std::nullopt;

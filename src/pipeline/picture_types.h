@@ -24,6 +24,8 @@ struct FoundImage {
     Url url;
     PictureFacts facts;
     std::optional<Url> ultraHD;
+    std::string market;      // whose answer it is
+    bool factsFinal = true;  // else the market in the user's language may still say it better
 };
 
 // Why a lookup found nothing: the cause most markets' requests failed for (no answer at all when
@@ -38,6 +40,10 @@ struct LookupFailure {
 // twice per lookup (nothing at the deadline, then a late find); `why` counts only without a find.
 using LookupCompletion =
     std::function<void(std::optional<FoundImage> found, const LookupFailure& why)>;
+// Once after a find whose facts were not final: what the market in the user's language found
+// (nothing when it failed or did not answer by the deadline).
+using UserFactsCompletion =
+    std::function<void(const FoundImage& delivered, std::optional<FoundImage> local)>;
 
 // How a download and its install ended, for the main thread.
 struct InstallOutcome {

@@ -1,5 +1,6 @@
 #include "platform/error.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace daylume {
@@ -28,8 +29,12 @@ std::string Error::description() const {
 Failure::Failure(Error error) : std::runtime_error(error.description()), error_(std::move(error)) {}
 
 Error posixError(int errnum, std::string_view context) {
+    const Cause cause = errnum == EROFS || errnum == EACCES || errnum == EPERM
+                            ? Cause::FolderReadOnly
+                        : errnum == ENOSPC || errnum == EDQUOT ? Cause::DiskFull
+                                                               : Cause::FileError;
     return makeError(ErrorDomain::Posix, errnum,
-                     std::string(context) + ": " + std::strerror(errnum), Cause::FileError);
+                     std::string(context) + ": " + std::strerror(errnum), cause);
 }
 
 }  // namespace daylume

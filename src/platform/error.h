@@ -24,7 +24,9 @@ enum class Cause {
     NotAPicture,  // what arrived is no JPEG, PNG or WebP picture
     PictureIncomplete,
     PictureTooLarge,     // more pixels than a desktop can show
-    FileError,           // the picture folder or a temporary file could not be written
+    FileError,           // a file could not be written, for another reason than these two
+    FolderReadOnly,      // the folder cannot be written: read-only, or not this user's
+    DiskFull,            // or the user's quota used up
     NoDesktop,           // no desktop Daylume can set the picture of
     DesktopToolMissing,  // detail: the program
     DesktopToolFailed,   // detail: the program or service

@@ -33,9 +33,12 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
-    lookup_.fetch(std::move(completion), [this](FoundImage local) {
-        platform_.mainLoop.async([this, local = std::move(local)] { adoptUserFacts(local); });
-    });
+    lookup_.fetch(std::move(completion),
+                  [this](const FoundImage& delivered, std::optional<FoundImage> local) {
+                      platform_.mainLoop.async([this, delivered, local = std::move(local)] {
+                          adoptUserFacts(delivered, local);
+                      });
+                  });
 }
 
 void AppDelegate::refreshWallpaper() {
@@ -58,6 +61,7 @@ void AppDelegate::setCurrentImage(const FoundImage& found) {
     if (currentImageURL != found.url) currentImageInstalled_ = false;
     currentImageURL = found.url;
     currentImageFacts_ = found.facts;
+    currentFactsFinal_ = found.factsFinal;
 }
 
 void AppDelegate::startImageDownload(const FoundImage& found,
@@ -65,7 +69,10 @@ void AppDelegate::startImageDownload(const FoundImage& found,
     const Url& url = found.url;
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
-    if (currentImageURL == url) running.facts = currentImageFacts_;
+    if (currentImageURL == url) {
+        running.facts = currentImageFacts_;
+        running.factsFinal = currentFactsFinal_;
+    }
     updateStatus();
     const InstallChoices choices{.lockScreen = setsLockScreen()};
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
@@ -91,9 +98,11 @@ bool AppDelegate::wantsUltraHD() const {
 
 void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& outcome) {
     PictureFacts facts;
+    bool factsFinal = true;
     if (const auto running = installsRunning_.find(url.absoluteString());
         running != installsRunning_.end()) {
         facts = running->second.facts;
+        factsFinal = running->second.factsFinal;
         if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
@@ -101,7 +110,7 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
         keptNotSet_ = outcome.error && outcome.picture && !outcome.inDownload
                           ? std::optional(KeptNotSet{url, *outcome.picture, outcome.error->cause})
                           : std::nullopt;
-    status_.installEnded(facts, outcome);
+    status_.installEnded(facts, outcome, factsFinal);
     updateStatus();
 }
 
@@ -110,13 +119,21 @@ bool AppDelegate::isCurrentImage(const Url& url) const {
            (currentImageInstalled_ || installsRunning_.contains(url.absoluteString()));
 }
 
-void AppDelegate::adoptUserFacts(const FoundImage& local) {
-    const std::string name = pictureName(local.url.absoluteString());
-    for (auto& [address, running] : installsRunning_)
-        if (pictureName(address) == name) running.facts = local.facts;
-    if (!currentImageURL || pictureName(currentImageURL->absoluteString()) != name) return;
-    currentImageFacts_ = local.facts;
-    if (currentImageInstalled_) status_.retitle(local.facts);
+void AppDelegate::adoptUserFacts(const FoundImage& delivered,
+                                 const std::optional<FoundImage>& local) {
+    const std::string& address = delivered.url.absoluteString();
+    auto same = [&](std::string_view other) {
+        return other == address || samePicture(other, address);
+    };
+    // The user's market may show another picture that day: the delivered facts stand then.
+    const PictureFacts& facts =
+        local && same(local->url.absoluteString()) ? local->facts : delivered.facts;
+    for (auto& [running, install] : installsRunning_)
+        if (same(running)) install.facts = facts, install.factsFinal = true;
+    if (!currentImageURL || !same(currentImageURL->absoluteString())) return;
+    currentImageFacts_ = facts;
+    currentFactsFinal_ = true;
+    if (currentImageInstalled_) status_.retitle(facts);
     updateStatus();
 }
 

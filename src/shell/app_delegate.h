@@ -86,9 +86,10 @@ public:
     // Whether `url` is the current image and is on the desktop or on its way there; an image
     // whose install failed is not.
     bool isCurrentImage(const Url& url) const;
-    // A find of the market in the user's language after another market's: when it names the
-    // same picture, its title and credit are the ones shown.
-    void adoptUserFacts(const FoundImage& local);
+    // What the market in the user's language found after another market's find was delivered:
+    // when it names the same picture, its title and credit are the ones shown. Either way the
+    // facts of `delivered` are final now, and a new picture is announced.
+    void adoptUserFacts(const FoundImage& delivered, const std::optional<FoundImage>& local);
 
     // ---- The lookup and the store (pipeline/), as this application uses them
     // Asks every market at once. The completion gets the first usable find (on the HTTP
@@ -144,12 +145,14 @@ private:
     Platform& platform_;
     ImageLookup lookup_;
     WallpaperStore store_;
-    // The facts that came with currentImageURL.
+    // The facts that came with currentImageURL, and whether a better find may still follow.
     PictureFacts currentImageFacts_;
+    bool currentFactsFinal_ = true;
     // Downloads and installs not ended yet, by address, with the facts of their picture.
     struct RunningInstalls {
         int count = 0;
         PictureFacts facts;
+        bool factsFinal = true;
     };
     std::map<std::string, RunningInstalls, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.

@@ -1,5 +1,7 @@
 #include "shell/user_status.h"
 
+#include <utility>
+
 #include "shell/text_format.h"
 
 namespace daylume {
@@ -21,6 +23,8 @@ constexpr std::pair<Cause, std::string_view> kCauseKeys[] = {
     {Cause::PictureIncomplete, "cause_picture_incomplete"},
     {Cause::PictureTooLarge, "cause_picture_too_large"},
     {Cause::FileError, "cause_file_error"},
+    {Cause::FolderReadOnly, "cause_folder_read_only"},
+    {Cause::DiskFull, "cause_disk_full"},
     {Cause::NoDesktop, "cause_no_desktop"},
     {Cause::DesktopToolMissing, "cause_desktop_tool_missing"},
     {Cause::DesktopToolFailed, "cause_desktop_tool_failed"},
@@ -42,12 +46,31 @@ std::string_view failureKey(UserStatus::Step step) {
             return "status_lookup_failed";
         case UserStatus::Step::Download:
             return "status_download_failed";
+        case UserStatus::Step::Store:
+            return "status_store_failed";
         case UserStatus::Step::Desktop:
             return "status_desktop_failed";
         case UserStatus::Step::LockScreen:
             break;
     }
     return "status_lock_screen_failed";
+}
+
+// Where an install failed, by who reported it: the service's answer and the picture are the
+// download's, the files the store's.
+UserStatus::Step failedStep(const InstallOutcome& outcome) {
+    if (outcome.inDownload) return UserStatus::Step::Download;
+    switch (outcome.error->domain) {
+        case ErrorDomain::Network:
+        case ErrorDomain::Picture:
+            return UserStatus::Step::Download;
+        case ErrorDomain::Posix:
+        case ErrorDomain::Settings:
+            return UserStatus::Step::Store;
+        case ErrorDomain::Desktop:
+            break;
+    }
+    return UserStatus::Step::Desktop;
 }
 
 }  // namespace
@@ -69,13 +92,13 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
     }
 }
 
-void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome) {
+void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome,
+                              bool factsFinal) {
     const Date now = clock_.currentDate();
     if (outcome.newCopy) unannounced_ = outcome.picture;
     if (outcome.error) {
         const Error& error = *outcome.error;
-        problem_ = Problem{outcome.inDownload ? Step::Download : Step::Desktop,
-                           causeText(error.cause, error.detail), now};
+        problem_ = Problem{failedStep(outcome), causeText(error.cause, error.detail), now};
         // A desktop Daylume cannot set needs the user, who rarely reads the log: say it once
         // for each cause.
         if (error.domain == ErrorDomain::Desktop &&
@@ -94,11 +117,21 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     toldDesktopFailures_.reset();
     if (outcome.lockScreenError) lockScreenFailed(*outcome.lockScreenError);
     shownPicture_ = ShownPicture{facts, *outcome.picture, outcome.size, now};
-    if (unannounced_ == outcome.picture) {
-        unannounced_.reset();
-        application_.postNotification({facts.title.value_or(localized("notification_new_picture")),
-                                       facts.copyright.value_or(""), outcome.picture});
-    }
+    announcementWaits_ = unannounced_ == outcome.picture && !factsFinal;
+    if (unannounced_ == outcome.picture && factsFinal) announce();
+}
+
+void UserStatus::retitle(const PictureFacts& facts) {
+    if (!shownPicture_) return;
+    shownPicture_->facts = facts;
+    if (std::exchange(announcementWaits_, false)) announce();
+}
+
+void UserStatus::announce() {
+    unannounced_.reset();
+    const PictureFacts& facts = shownPicture_->facts;
+    application_.postNotification({facts.title.value_or(localized("notification_new_picture")),
+                                   facts.copyright.value_or(""), shownPicture_->file});
 }
 
 void UserStatus::lockScreenFailed(const Error& error) {

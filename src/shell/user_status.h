@@ -21,13 +21,13 @@ public:
     // `first`: the lookup's first result (a late find after the deadline is not). `why` when
     // nothing was found.
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
-    void installEnded(const PictureFacts& facts, const InstallOutcome& outcome);
+    // A new picture is announced once its facts are final: at once, or at retitle().
+    void installEnded(const PictureFacts& facts, const InstallOutcome& outcome,
+                      bool factsFinal = true);
     // Shown until the next install or success.
     void lockScreenFailed(const Error& error);
-    // Better facts of the picture on the desktop.
-    void retitle(const PictureFacts& facts) {
-        if (shownPicture_) shownPicture_->facts = facts;
-    }
+    // The final facts of the picture on the desktop.
+    void retitle(const PictureFacts& facts);
 
     // Shows the status in the window, and in the tooltip of `statusItem` where there is one;
     // `installing`: a download or install is under way.
@@ -46,7 +46,7 @@ public:
     std::string causeText(Cause cause, const std::string& detail) const;
 
     // The steps whose failure is shown.
-    enum class Step { Lookup, Download, Desktop, LockScreen };
+    enum class Step { Lookup, Download, Store, Desktop, LockScreen };
 
 private:
     std::string localized(std::string_view key) const { return bundle_.localizedString(key); }
@@ -64,9 +64,12 @@ private:
     std::optional<ShownPicture> shownPicture_;
     std::optional<Problem> problem_;
     int lookupsRunning_ = 0;
-    // A picture stored new and not yet announced: announced once it is on the desktop. A copy
-    // kept already (a second launch, a refresh) was announced when it was stored.
+    // A picture stored new and not yet announced: announced once it is on the desktop with its
+    // final facts. A copy kept already (a second launch, a refresh) was announced when it was
+    // stored.
     std::optional<std::filesystem::path> unannounced_;
+    bool announcementWaits_ = false;  // for the shown picture's final facts
+    void announce();
     // The desktop failures notified since the last success, by cause.
     std::bitset<kCauseCount> toldDesktopFailures_;
 };

@@ -303,7 +303,7 @@ TEST(NetworkAttemptTest, AnEndedAttemptComesToItsOutcomeAndCause) {
         {{.status = 503}, "answer"},
         {{.status = 404, .download = true}, "answer"},
         {{.code = CURLE_WRITE_ERROR, .tooLarge = true}, "4 the answer is larger", AnswerTooLarge},
-        {{.code = CURLE_WRITE_ERROR, .writeError = ENOSPC}, "28 temporary download", FileError},
+        {{.code = CURLE_WRITE_ERROR, .writeError = ENOSPC}, "28 temporary download", DiskFull},
     };
     for (const Row& row : rows) {
         const AttemptOutcome outcome = attemptOutcome(*Url::parse(home + "th?id=x"), row.facts, {});
@@ -316,7 +316,7 @@ TEST(NetworkAttemptTest, AnEndedAttemptComesToItsOutcomeAndCause) {
         EXPECT_TRUE(said.starts_with(row.said)) << said;
         EXPECT_TRUE(!outcome.error ||
                     error.domain ==
-                        (row.cause == FileError ? ErrorDomain::Posix : ErrorDomain::Network));
+                        (row.cause == DiskFull ? ErrorDomain::Posix : ErrorDomain::Network));
         EXPECT_EQ(std::pair(error.cause, error.detail), std::pair(row.cause, row.detail)) << said;
     }
 }
