@@ -42,12 +42,15 @@ TEST_F(PreferencesTest, UltraHDOnALargeScreenFallsBackOnceToThePictureFound) {
     EXPECT_EQ(downloads(), std::vector<std::string>{kFound});  // off by default
     EXPECT_EQ(sim.application.preferences.ultraHDNote, "preferences_screen_larger");
 
-    // Turned on, it fetches the sharper picture at once, and is kept.
+    // Turned on, it fetches the sharper picture at once, in place of the smaller copy and with
+    // no second notification, and is kept.
     sim.application.preferenceActions.changed(Preference::UltraHD, true);
     sim.loop.runFor(Seconds(60));
     EXPECT_TRUE(sim.preferences.kept.ultraHD);
     EXPECT_EQ(downloads(), (std::vector<std::string>{kFound, kUltraHD}));
     EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(sim.storedNames().size(), 1u);
+    EXPECT_EQ(sim.application.notifications.size(), 1u);
     EXPECT_EQ(delegate.currentImageURL->absoluteString(), kFound);
     EXPECT_EQ(sim.log.lines().back().rfind(kInstalled, 0), 0u);
     EXPECT_EQ(sim.application.preferences.ultraHDNote, "");
@@ -63,18 +66,27 @@ TEST_F(PreferencesTest, UltraHDOnALargeScreenFallsBackOnceToThePictureFound) {
     EXPECT_EQ(downloads().size(), 6u);
     EXPECT_EQ(sim.desktop.pictures.size(), 3u);
 
-    // Any other failure of the Ultra HD picture is the install's, as for any picture.
-    sim.http.script(kUltraHD, {Seconds(0.5), "Busy", {500, "text/html"}});
-    refresh();
-    EXPECT_EQ(downloads().size(), 7u);
+    // So after any final failure of the Ultra HD picture: a placeholder with an error status,
+    // a broken picture.
+    sim.http.script(kFound, {Seconds(0.5), jpegBytes(64, 36, 1)});
+    for (const ScriptedAnswer& failed :
+         {ScriptedAnswer{Seconds(0.5), jpegBytes(32, 18, 7), {404, "image/jpeg"}},
+          ScriptedAnswer{Seconds(0.5), jpegBytes(128, 72, 2).substr(0, 300)}}) {
+        sim.http.script(kUltraHD, failed);
+        refresh();
+        EXPECT_EQ(downloads().back(), kFound);
+    }
+    EXPECT_EQ(downloads().size(), 10u);
+    EXPECT_EQ(sim.desktop.pictures.size(), 5u);
 
     // Larger in one direction is larger; a screen the found picture fills gets that.
+    sim.http.script(kUltraHD, {Seconds(0.5), jpegBytes(128, 72, 2)});
     sim.desktop.screenSize = {1920, 1200};
     refresh();
     EXPECT_EQ(downloads().back(), kUltraHD);
     sim.desktop.screenSize = {1920, 1080};
     refresh();
-    EXPECT_EQ(downloads().size(), 9u);
+    EXPECT_EQ(downloads().size(), 12u);
     EXPECT_EQ(downloads().back(), kFound);
 }
 
@@ -96,12 +108,15 @@ TEST_F(PreferencesTest, TheLockScreenFollowsAndItsFailureHidesNoDesktopSuccess) 
     EXPECT_EQ(sim.application.status.picture, sim.desktop.pictures.back());
     EXPECT_EQ(sim.application.status.activity,
               "Lock screen failed at 00:01: kwriteconfig5 is missing");
-    EXPECT_EQ(sim.application.notifications.size(), 2u);
     EXPECT_EQ(sim.log.lines().size(), lines + 2);  // no line of its own
+    // The copy the lock screen still names stays, though a newer copy of it came.
+    EXPECT_TRUE(std::filesystem::exists(sim.desktop.lockScreenPictures.at(0)));
 
-    // Turned on again, today's picture goes to the lock screen at once.
+    // Turned off, the lock screen shows what it did before; on again, today's picture at once.
     sim.desktop.lockScreenFailure.reset();
     sim.application.preferenceActions.changed(Preference::LockScreen, false);
+    sim.loop.runFor(Seconds(1));
+    EXPECT_EQ(sim.desktop.lockScreenPictures.back(), "");
     sim.application.preferenceActions.changed(Preference::LockScreen, true);
     sim.loop.runFor(Seconds(1));
     EXPECT_EQ(sim.desktop.lockScreenPictures.back(), sim.desktop.pictures.back());
@@ -109,7 +124,7 @@ TEST_F(PreferencesTest, TheLockScreenFollowsAndItsFailureHidesNoDesktopSuccess) 
     // A lock screen that shows the desktop picture, or none Daylume knows, is not set.
     sim.desktop.lockScreenKind = LockScreen::DesktopPicture;
     refresh();
-    EXPECT_EQ(sim.desktop.lockScreenPictures.size(), 2u);
+    EXPECT_EQ(sim.desktop.lockScreenPictures.size(), 3u);
     EXPECT_EQ(sim.application.preferences.lockScreenNote, "preferences_lock_screen_shows_desktop");
     sim.desktop.lockScreenKind = LockScreen::Unknown;
     delegate.updateStatus();

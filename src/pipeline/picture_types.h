@@ -51,15 +51,18 @@ struct InstallOutcome {
                                                    // also when a later step failed
     PixelSize size;                                // the picture's, once it was checked
     bool newCopy = false;                          // it was stored by this install
-    bool onDesktop = false;                        // and it is the desktop picture now
-    std::optional<Error> error;                    // what failed, if anything did
-    bool inDownload = false;                       // the error came before the picture did
-    std::optional<Error> lockScreenError;          // the desktop was set, the lock screen not
+    bool replaced = false;                 // in place of a copy of the same picture at another size
+    bool onDesktop = false;                // and it is the desktop picture now
+    std::optional<Error> error;            // what failed, if anything did
+    bool inDownload = false;               // the error came before the picture did
+    std::optional<Error> lockScreenError;  // the desktop was set, the lock screen not
 };
 
-// What an install does besides the desktop picture.
+// What an install does besides the desktop picture, and what it knows of the picture.
 struct InstallChoices {
     bool lockScreen = false;
+    std::string pictureName;           // the same in every size and market: "OHR.SnowyOwl"
+    std::optional<PixelSize> checked;  // the picture was checked already, and has this size
 };
 
 }  // namespace daylume

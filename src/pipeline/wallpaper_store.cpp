@@ -1,7 +1,10 @@
 #include "pipeline/wallpaper_store.h"
 
 #include <algorithm>
+#include <map>
+#include <sstream>
 
+#include "pipeline/image_lookup.h"
 #include "platform/image_probe.h"
 
 namespace daylume {
@@ -75,15 +78,50 @@ std::optional<fs::path> keptCopyOf(const FileManager& files, const fs::path& fol
     return std::nullopt;
 }
 
-// Keeps the new copy and the newest others, kKeptImages in all.
-void prune(const FileManager& files, const fs::path& folder, const fs::path& newCopy) {
+// Which picture each stored copy is, by file name: "<file>\t<picture name>" a line. Without it,
+// or where it cannot be read, no copy is known as the same picture.
+constexpr std::string_view kNamesFile = ".names";
+
+std::map<std::string, std::string> readNames(const FileManager& files, const fs::path& folder) {
+    std::map<std::string, std::string> names;
+    std::istringstream lines(files.readFile(folder / kNamesFile, 64 << 10).value_or(""));
+    for (std::string line; std::getline(lines, line);)
+        if (const auto tab = line.find('\t'); tab != std::string::npos)
+            names[line.substr(0, tab)] = line.substr(tab + 1);
+    return names;
+}
+
+// Keeps the new copy and the newest others, kKeptImages in all; a copy of the same picture at
+// another size (found, then in Ultra HD) goes first, instead of an earlier day's. The picture the
+// lock screen names stays whatever its age. Returns whether a copy of the same picture went.
+bool prune(const FileManager& files, const fs::path& folder, const fs::path& newCopy,
+           const std::string& name, const std::optional<fs::path>& lockScreen) {
+    std::map<std::string, std::string> names = readNames(files, folder);
+    names[newCopy.filename()] = name;
     std::vector<DirectoryEntry> others = storedImages(files, folder);
-    std::erase_if(others, [&](const DirectoryEntry& entry) { return entry.path == newCopy; });
+    std::erase_if(others, [&](const DirectoryEntry& entry) {
+        return entry.path == newCopy || entry.path == lockScreen;
+    });
     // Newest first; undated entries last, in listing order.
     std::ranges::stable_sort(others, [](const DirectoryEntry& a, const DirectoryEntry& b) {
         return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
     });
-    for (std::size_t i = kKeptImages - 1; i < others.size(); ++i) files.removeItem(others[i].path);
+    const auto sameName = std::ranges::stable_partition(others, [&](const DirectoryEntry& entry) {
+        return name.empty() || names[entry.path.filename()] != name;
+    });
+    const bool replaced = sameName.begin() != sameName.end();
+    for (std::size_t i = std::min<std::size_t>(kKeptImages - 1, sameName.begin() - others.begin());
+         i < others.size(); ++i)
+        files.removeItem(others[i].path);
+    std::string kept;
+    for (const auto& [file, picture] : names)
+        if (files.fileExists(folder / file)) kept += file + "\t" + picture + "\n";
+    try {
+        files.writeFile(folder / kNamesFile, kept);
+    } catch (const Failure&) {
+        // Only the next copy of this picture stands beside this one then.
+    }
+    return replaced;
 }
 
 }  // namespace
@@ -95,20 +133,30 @@ bool isStoredImageName(std::string_view name) {
 }
 
 void WallpaperStore::downloadAndInstall(const FoundImage& found, bool ultraHD,
-                                        const InstallChoices& choices, InstallDone done) const {
-    auto install = [this, choices, done = std::move(done)](std::optional<fs::path> file,
-                                                           const HttpResponse& response,
-                                                           std::optional<Error> error) {
-        done(handleDownloadedImage(std::move(file), response, std::move(error), choices));
+                                        InstallChoices choices, InstallDone done) const {
+    choices.pictureName = pictureName(found.url.absoluteString());
+    auto install = [this, choices, done = std::move(done)](
+                       std::optional<fs::path> file, const HttpResponse& response,
+                       std::optional<Error> error, std::optional<PixelSize> checked = {}) {
+        InstallChoices these = choices;
+        these.checked = checked;
+        done(handleDownloadedImage(std::move(file), response, std::move(error), these));
     };
     if (!found.ultraHD || !ultraHD) return platform_.http.downloadTask(found.url, install);
-    // Older pictures have no Ultra HD copy: the one found then, once.
+    // Older pictures have no Ultra HD copy, and the service may fail to give one: whatever ends
+    // its tries without a whole picture, the one found instead, once.
     platform_.http.downloadTask(
         *found.ultraHD,
         [this, url = found.url, install](std::optional<fs::path> file, const HttpResponse& response,
                                          std::optional<Error> error) {
-            if (!error && response.status == 404) return platform_.http.downloadTask(url, install);
-            install(std::move(file), response, std::move(error));
+            if (file && !error && response.status == 200) {
+                try {
+                    const PixelSize size = checkPicture(*file, response);
+                    return install(std::move(file), response, std::move(error), size);
+                } catch (const Failure&) {
+                }
+            }
+            platform_.http.downloadTask(url, install);
         });
 }
 
@@ -119,11 +167,14 @@ void WallpaperStore::installAgain(const fs::path& picture, const InstallChoices&
     });
 }
 
-void WallpaperStore::setLockScreen(const fs::path& picture,
+void WallpaperStore::setLockScreen(std::optional<fs::path> picture,
                                    std::function<void(const Error&)> failed) const {
     platform_.installQueue.async([this, picture, failed = std::move(failed)] {
         try {
-            platform_.desktop.setLockScreenPicture(picture);
+            if (picture)
+                platform_.desktop.setLockScreenPicture(*picture);
+            else
+                platform_.desktop.restoreLockScreen();
         } catch (const Failure& failure) {
             failed(failure.error());
         }
@@ -146,18 +197,23 @@ InstallOutcome WallpaperStore::installWallpaper(const fs::path& file, const Http
     FileManager& files = platform_.files;
     InstallOutcome outcome;
     try {
-        outcome.size = checkPicture(file, response);
         const fs::path folder = imageFolder();
-        if (!files.fileExists(folder)) files.createDirectory(folder);
         // A picture already kept (the launch's second lookup, a refresh of the same day) is set
-        // again, not stored again: three copies of today would push out the earlier days.
+        // again, neither checked nor stored again: three copies of today would push out the
+        // earlier days.
         outcome.picture = keptCopyOf(files, folder, file);
-        if (!outcome.picture) {
+        if (outcome.picture) {
+            const std::optional<ImageInfo> info = probeImage(*outcome.picture);
+            if (info) outcome.size = {info->width, info->height};
+        } else {
+            outcome.size = choices.checked ? *choices.checked : checkPicture(file, response);
+            if (!files.fileExists(folder)) files.createDirectory(folder);
             const fs::path copy = folder / ("daylume-" + newUuidString() + ".jpg");
             files.copyItem(file, copy);
             outcome.picture = copy;
             outcome.newCopy = true;
-            prune(files, folder, copy);
+            outcome.replaced = prune(files, folder, copy, choices.pictureName,
+                                     platform_.desktop.lockScreenPicture());
         }
 
         const std::optional<Screen> screen = platform_.desktop.mainScreen();

@@ -28,14 +28,14 @@ public:
     using InstallDone = std::function<void(InstallOutcome)>;
     // Downloads the find's picture, in Ultra HD when `ultraHD` and the find has it, and installs
     // it.
-    void downloadAndInstall(const FoundImage& found, bool ultraHD, const InstallChoices& choices,
+    void downloadAndInstall(const FoundImage& found, bool ultraHD, InstallChoices choices,
                             InstallDone done) const;
     // Installs a picture kept already, after the installs under way.
     void installAgain(const std::filesystem::path& picture, const InstallChoices& choices,
                       InstallDone done) const;
-    // Sets the lock screen's picture after the installs under way; `failed` learns why it could
-    // not, on the install queue.
-    void setLockScreen(const std::filesystem::path& picture,
+    // Sets the lock screen's picture, or puts back what it showed before, after the installs
+    // under way; `failed` learns why it could not, on the install queue.
+    void setLockScreen(std::optional<std::filesystem::path> picture,
                        std::function<void(const Error&)> failed) const;
 
     // What a download brought, installed; its failure is logged.

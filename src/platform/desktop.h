@@ -36,6 +36,10 @@ public:
     virtual LockScreen lockScreen() const = 0;
     // Makes `picture` the lock screen's own picture; throws Failure.
     virtual void setLockScreenPicture(const std::filesystem::path& picture) = 0;
+    // Puts back what the lock screen showed before the first setLockScreenPicture; throws Failure.
+    virtual void restoreLockScreen() = 0;
+    // The picture file the lock screen's own picture is, where it has one.
+    virtual std::optional<std::filesystem::path> lockScreenPicture() const = 0;
 };
 
 }  // namespace daylume

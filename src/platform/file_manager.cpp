@@ -82,13 +82,26 @@ int copyThroughPartialFile(int in, const fs::path& to) {
 
 }  // namespace
 
-FileManager::FileManager(fs::path dataHome) : dataHome_(std::move(dataHome)) {}
+FileManager::FileManager(fs::path dataHome, fs::path stateHome)
+    : dataHome_(std::move(dataHome)), stateHome_(std::move(stateHome)) {}
+
+namespace {
+
+// $VARIABLE, else ~/.local/LEAF; relative values are invalid by the XDG rules and are ignored.
+fs::path baseDirectory(const char* variable, const char* leaf) {
+    if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    return fs::path(home && home[0] ? home : "/") / ".local" / leaf;
+}
+
+}  // namespace
 
 fs::path FileManager::userDataHome() {
-    // Relative values are invalid by the XDG rules and are ignored.
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    return fs::path(home && home[0] ? home : "/") / ".local" / "share";
+    return baseDirectory("XDG_DATA_HOME", "share");
+}
+
+fs::path FileManager::userStateHome() {
+    return baseDirectory("XDG_STATE_HOME", "state");
 }
 
 fs::path FileManager::applicationSupportDirectory() const {
@@ -147,6 +160,49 @@ std::vector<DirectoryEntry> FileManager::contentsOfDirectory(const fs::path& dir
     }
     if (ec) fail(ec, directory);
     return entries;
+}
+
+void FileManager::writeFile(const fs::path& path, std::string_view contents) const {
+    createDirectory(path.parent_path());
+    const fs::path partial = path.parent_path() / ("." + path.filename().string() + ".part");
+    const int out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) throw Failure(posixError(errno, partial.string()));
+    int error = 0;
+    for (std::size_t done = 0; done < contents.size() && !error;) {
+        const ssize_t n = ::write(out, contents.data() + done, contents.size() - done);
+        if (n >= 0)
+            done += std::size_t(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (!error && ::fsync(out) != 0) error = errno;
+    if (::close(out) != 0 && !error) error = errno;
+    if (!error && ::rename(partial.c_str(), path.c_str()) != 0) error = errno;
+    if (error) {
+        ::unlink(partial.c_str());
+        throw Failure(posixError(error, path.string()));
+    }
+}
+
+std::optional<std::string> FileManager::readFile(const fs::path& path, std::size_t limit) const {
+    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<std::string> text;
+    if (::fstat(in, &st) == 0 && S_ISREG(st.st_mode) && std::size_t(st.st_size) <= limit) {
+        std::string bytes(std::size_t(st.st_size), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(in, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += std::size_t(n);
+        }
+        bytes.resize(done);
+        text = std::move(bytes);
+    }
+    ::close(in);
+    return text;
 }
 
 bool FileManager::removeItem(const fs::path& path) const noexcept {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace daylume {
@@ -16,17 +17,20 @@ struct DirectoryEntry {
     std::optional<std::chrono::system_clock::time_point> creationDate;
 };
 
-// File operations on the per-user data directory. Failures throw Failure. Safe to use from any
-// thread. Virtual so that a test can make one of them fail.
+// File operations on the per-user data and state directories. Failures throw Failure. Safe to use
+// from any thread. Virtual so that a test can make one of them fail.
 class FileManager {
 public:
-    explicit FileManager(std::filesystem::path dataHome);
+    FileManager(std::filesystem::path dataHome, std::filesystem::path stateHome);
     virtual ~FileManager() = default;
-    // $XDG_DATA_HOME, or ~/.local/share.
+    // $XDG_DATA_HOME, or ~/.local/share; $XDG_STATE_HOME, or ~/.local/state.
     static std::filesystem::path userDataHome();
+    static std::filesystem::path userStateHome();
 
     // The per-user data directory, created when missing.
     virtual std::filesystem::path applicationSupportDirectory() const;
+    // The per-user state directory: what Daylume remembers between runs. Not created here.
+    std::filesystem::path stateDirectory() const { return stateHome_; }
     // True when any item, of any kind, exists at `path`.
     virtual bool fileExists(const std::filesystem::path& path) const;
     // Creates `path` with any missing parents.
@@ -38,6 +42,13 @@ public:
     // dates.
     virtual std::vector<DirectoryEntry> contentsOfDirectory(
         const std::filesystem::path& directory) const;
+    // Replaces `path` (and makes its folder) with `contents` whole: a reader, or a crash midway,
+    // finds the old text or the new one, never part of either.
+    virtual void writeFile(const std::filesystem::path& path, std::string_view contents) const;
+    // The text of a regular file of at most `limit` bytes; nothing when there is none or it is
+    // larger.
+    virtual std::optional<std::string> readFile(const std::filesystem::path& path,
+                                                std::size_t limit) const;
     // Removes a file or an empty directory; false when that failed.
     virtual bool removeItem(const std::filesystem::path& path) const noexcept;
     // True when `a` is a regular file, not a symbolic link to one, and `b` (which may be one) a
@@ -51,6 +62,7 @@ public:
 
 private:
     std::filesystem::path dataHome_;
+    std::filesystem::path stateHome_;
 };
 
 // A fresh random UUID: 36 upper-case hexadecimal digits and hyphens.

@@ -26,14 +26,17 @@ void AppDelegate::preferenceChanged(Preference preference, bool on) {
     choice(preferences_, preference) = on;
     // A choice shows at once, not with tomorrow's picture.
     if (!wantedUltraHD && wantsUltraHD()) refreshWallpaper();
+    // The lock screen shows today's picture at once, and what it showed before once it is off.
     const auto& shown = status_.shownPicture();
-    if (preference == Preference::LockScreen && setsLockScreen() && shown) {
-        store_.setLockScreen(shown->file, [this](const Error& error) {
-            platform_.mainLoop.async([this, error] {
-                status_.lockScreenFailed(error);
-                updateStatus();
-            });
-        });
+    if (preference == Preference::LockScreen &&
+        platform_.desktop.lockScreen() == LockScreen::OwnPicture && (shown || !on)) {
+        store_.setLockScreen(on ? std::optional(shown->file) : std::nullopt,
+                             [this](const Error& error) {
+                                 platform_.mainLoop.async([this, error] {
+                                     status_.lockScreenFailed(error);
+                                     updateStatus();
+                                 });
+                             });
     }
     updateStatus();
 }

@@ -95,7 +95,8 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
 void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome,
                               bool factsFinal) {
     const Date now = clock_.currentDate();
-    if (outcome.newCopy) unannounced_ = outcome.picture;
+    // A copy in place of the same picture at another size is no new picture.
+    if (outcome.newCopy && !outcome.replaced) unannounced_ = outcome.picture;
     if (outcome.error) {
         const Error& error = *outcome.error;
         problem_ = Problem{failedStep(outcome), causeText(error.cause, error.detail), now};

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # build/daylume on a 3840x2160 screen at 200 % with Ultra HD and the lock screen chosen, in the
-# namespace and session of common.sh: the _UHD picture goes to the desktop and the lock screen;
-# where the service has none (HTTP 404), the 1920x1080 picture found does.
+# namespace and session of common.sh: the _UHD picture goes to the desktop, whose picture GNOME's
+# lock screen shows (no screensaver key is written); where the service has none (HTTP 404), the
+# 1920x1080 picture found does.
 #   ultra_hd_test.sh DAYLUME      (on a 3840x2160 display: XVFB_SCREEN=3840x2160x24 run-with-xvfb)
 source "$(dirname "$0")/common.sh"
 log=$work/daylume.log
 installs() { grep -c "✅ 壁纸设置成功：" "$log"; }
-# The picture the desktop and the lock screen show, which must be the same stored file.
+# The picture the desktop shows; the lock screen's key is left alone.
 shown() {
     local uri
+    gsettings get org.gnome.desktop.screensaver picture-uri | grep -q Daylume && fail "a screensaver picture was written"
     uri=$(gsettings get org.gnome.desktop.background picture-uri)
-    [ "$(gsettings get org.gnome.desktop.screensaver picture-uri)" = "$uri" ] || fail "the lock screen has $(gsettings get org.gnome.desktop.screensaver picture-uri), the desktop $uri"
     uri=${uri#"'file://"}
     echo "${uri%"'"}"
 }

@@ -206,27 +206,31 @@ std::string gsettingsGet(const QString& schema, const QString& key) {
 }
 
 TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
-    // GLib picks its settings back end once per process, at the first use.
+    // GLib picks its settings back end once per process, at the first use. GNOME's desktop was
+    // left to show no picture; Cinnamon's centres it.
     TempDir config;
     setenv("GSETTINGS_BACKEND", "keyfile", 1);
     setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    fs::create_directories(config.path() / "glib-2.0/settings");
+    std::ofstream(config.path() / "glib-2.0/settings/keyfile")
+        << "[org/gnome/desktop/background]\npicture-options='none'\n"
+           "[org/cinnamon/desktop/background]\npicture-options='centered'\n";
     const std::filesystem::path picture = "/home/user/.local/share/Daylume/daylume-A B.jpg";
     const std::string uri = "'file:///home/user/.local/share/Daylume/daylume-A%20B.jpg'";
     for (auto session : {DesktopSession::Gnome, DesktopSession::Cinnamon, DesktopSession::Mate})
         makeDesktopBackend(session)->setPicture(picture, Screen{"DP-1"});
     EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri"), uri);
     EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-uri-dark"), uri);
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.background", "picture-options"), "'zoom'");
     EXPECT_EQ(gsettingsGet("org.cinnamon.desktop.background", "picture-uri"), uri);
+    EXPECT_EQ(gsettingsGet("org.cinnamon.desktop.background", "picture-options"), "'centered'");
     EXPECT_EQ(gsettingsGet("org.mate.background", "picture-filename"),
               "'" + picture.string() + "'");
-
-    // GNOME's lock screen has its own key; the others show the desktop's picture.
-    auto gnome = makeDesktopBackend(DesktopSession::Gnome);
-    ASSERT_EQ(gnome->lockScreen(), LockScreen::OwnPicture);
-    gnome->setLockScreenPicture(picture);
-    EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri"), uri);
-    EXPECT_EQ(makeDesktopBackend(DesktopSession::Cinnamon)->lockScreen(),
-              LockScreen::DesktopPicture);
+    // Their lock screens show the desktop picture: GNOME Shell's reads no screensaver picture.
+    for (auto session : {DesktopSession::Gnome, DesktopSession::Cinnamon, DesktopSession::Mate})
+        EXPECT_EQ(makeDesktopBackend(session)->lockScreen(), LockScreen::DesktopPicture);
+    EXPECT_EQ(gsettingsGet("org.gnome.desktop.screensaver", "picture-uri").find("Daylume"),
+              std::string::npos);
 
     // A key the schema lacks is skipped: the screensaver has picture-uri but no dark variant.
     GSettingsBackground("GNOME",
@@ -240,24 +244,35 @@ TEST(DesktopGSettingsTest, EachDesktopGetsItsKeysAsAFileUriOrAPlainPath) {
               "Cinnamon: GSettings schema org.example.no.such is not installed");
 }
 
-// KDE's own tool writes the greeter's wallpaper where the lock screen reads it.
-TEST(DesktopPlasmaTest, TheLockScreensPictureGoesToKscreenlockerrc) {
+// KDE's own tools write the greeter's wallpaper where the lock screen reads it, and put back what
+// it showed before Daylume.
+TEST(DesktopPlasmaTest, TheLockScreensPictureGoesToKscreenlockerrcAndBack) {
     if (QStandardPaths::findExecutable("kwriteconfig5").isEmpty())
         GTEST_SKIP() << "kwriteconfig5 is not installed";
     TempDir config;
     const QByteArray before = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray(config.path().c_str()));
-    PlasmaBackground plasma;
+    const fs::path file = config.path() / "kscreenlockerrc";
+    std::ofstream(file) << "[Greeter]\nWallpaperPlugin=org.kde.slideshow\n";
+    auto text = [&] {
+        std::ifstream in(file);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+    PlasmaBackground plasma(config.path() / "kept.conf");
     ASSERT_EQ(plasma.lockScreen(), LockScreen::OwnPicture);
+    plasma.setLockScreenPicture("/p/daylume-1.jpg");
     plasma.setLockScreenPicture("/p/daylume-A B.jpg");
-    qputenv("XDG_CONFIG_HOME", before);
-    std::ifstream file(config.path() / "kscreenlockerrc");
-    const std::string text{std::istreambuf_iterator<char>(file), {}};
-    EXPECT_NE(text.find("[Greeter]\nWallpaperPlugin=org.kde.image\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("[Greeter][Wallpaper][org.kde.image][General]\n"
-                        "Image=file:///p/daylume-A%20B.jpg\n"),
+    EXPECT_EQ(plasma.lockScreenPicture(), fs::path("/p/daylume-A B.jpg"));
+    EXPECT_NE(text().find("[Greeter]\nWallpaperPlugin=org.kde.image\n"), std::string::npos);
+    EXPECT_NE(text().find("[Greeter][Wallpaper][org.kde.image][General]\n"
+                          "Image=file:///p/daylume-A%20B.jpg\n"),
               std::string::npos)
-        << text;
+        << text();
+    plasma.restoreLockScreen();
+    EXPECT_EQ(plasma.lockScreenPicture(), std::nullopt);
+    EXPECT_EQ(text().find("Image="), std::string::npos) << text();
+    EXPECT_NE(text().find("WallpaperPlugin=org.kde.slideshow"), std::string::npos) << text();
+    qputenv("XDG_CONFIG_HOME", before);
 }
 
 bool waitForName(const QString& name, bool owned) {
@@ -300,7 +315,7 @@ std::string everyDesktopShows(const std::string& uri) {
 }
 
 TEST(DesktopBusTest, PlasmaIsSentAScriptThatGivesEveryDesktopTheImageOrNamesTheError) {
-    PlasmaBackground backend;
+    PlasmaBackground backend("/nonexistent");
     {
         DBusMock plasma("org.kde.plasmashell", "/PlasmaShell", "plasmashell.py");
         ASSERT_TRUE(plasma.ready());
@@ -438,12 +453,14 @@ TEST_F(XfconfTest, EveryMonitorAndWorkspaceWithAPictureGetsTheNewOneAndANewUserT
     images << "/backdrop/screen0/monitor0/workspace0/last-image";
     for (const QString& property : images.mid(1)) set(property, "string", "/old.jpg");
     set("/backdrop/screen0/monitorDP-1/workspace0/image-style", "int", "3");
+    set("/backdrop/screen0/monitorHDMI-1/workspace1/image-style", "int", "0");  // no picture
     set("/backdrop/single-workspace-mode", "bool", "true");
     makeDesktopBackend(DesktopSession::Xfce)->setPicture("/p/daylume 2.jpg", Screen{"LVDS-1"});
     for (const QString& property : images)
         EXPECT_EQ(get(property).toStdString(), "/p/daylume 2.jpg") << property.toStdString();
-    // The user's choices stay, and no monitor is added.
+    // The user's choices stay, but for showing no picture; and no monitor is added.
     EXPECT_EQ(get("/backdrop/screen0/monitorDP-1/workspace0/image-style"), "3");
+    EXPECT_EQ(typed("/backdrop/screen0/monitorHDMI-1/workspace1/image-style"), QVariant(5));
     EXPECT_EQ(get("/backdrop/single-workspace-mode"), "true");
     EXPECT_FALSE(query({"-l"}).contains("LVDS-1"));
 }

@@ -198,7 +198,7 @@ void CapturedLog::clear() {
 SimPlatform::SimPlatform()
     : dataHome(temp.path() / "data"),
       http(loop, temp.path()),
-      files(dataHome),
+      files(dataHome, temp.path() / "state"),
       desktop(loop),
       platform{loop, installQueue, http,   files,         desktop,
                log,  application,  bundle, notifications, preferences} {}
@@ -207,7 +207,7 @@ std::set<std::string> SimPlatform::storedNames() const {
     std::set<std::string> names;
     std::error_code missing;
     for (const auto& entry : fs::directory_iterator(imageFolder(), missing))
-        names.insert(entry.path().filename().string());
+        if (entry.path().filename() != ".names") names.insert(entry.path().filename().string());
     return names;
 }
 

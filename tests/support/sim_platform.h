@@ -166,6 +166,12 @@ public:
         if (lockScreenFailure) throw Failure(*lockScreenFailure);
         lockScreenPictures.push_back(picture);
     }
+    // Back to what it showed before Daylume: recorded as an empty path.
+    void restoreLockScreen() override { lockScreenPictures.emplace_back(); }
+    std::optional<std::filesystem::path> lockScreenPicture() const override {
+        if (lockScreenPictures.empty() || lockScreenPictures.back().empty()) return std::nullopt;
+        return lockScreenPictures.back();
+    }
 
 private:
     const SimLoop& loop_;
@@ -305,7 +311,8 @@ struct SimPlatform {
     }
 
     std::filesystem::path imageFolder() const { return dataHome / "Daylume"; }
-    // The names in the image folder, hidden ones too; none while it does not exist.
+    // The names in the image folder, hidden ones too but for the store's index of picture names;
+    // none while it does not exist.
     std::set<std::string> storedNames() const;
 };
 

@@ -13,7 +13,7 @@ ActivationPolicy initialPolicy(const Bundle& bundle) {
 }  // namespace
 
 QtPlatform::QtPlatform(SingleInstance& instance)
-    : files_(FileManager::userDataHome()),
+    : files_(FileManager::userDataHome(), FileManager::userStateHome()),
       desktop_(makeDesktopBackend(detectDesktopSession(processEnvironment))),
       log_(1),
       bundle_(QtBundle::builtInSettings()),

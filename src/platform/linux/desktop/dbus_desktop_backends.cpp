@@ -107,22 +107,77 @@ void PlasmaBackground::setPicture(const std::filesystem::path& picture, const Sc
     call(plasma, sessionBus(plasma), message);
 }
 
+namespace {
+
+// KDE's own configuration tools, Plasma 6's where installed, else Plasma 5's.
+std::string kdeTool(const char* name) {
+    const std::string six = name + std::string("6");
+    return QStandardPaths::findExecutable(QString::fromStdString(six)).isEmpty()
+               ? name + std::string("5")
+               : six;
+}
+
+// The lock screen's wallpaper settings: the plug-in in [Greeter], the picture in
+// [Greeter][Wallpaper][org.kde.image][General] of kscreenlockerrc.
+std::vector<std::string> greeterKey(bool image) {
+    std::vector<std::string> key = {"--file", "kscreenlockerrc", "--group", "Greeter"};
+    for (const char* group : {"Wallpaper", "org.kde.image", "General"})
+        if (image) key.insert(key.end(), {"--group", group});
+    key.insert(key.end(), {"--key", image ? "Image" : "WallpaperPlugin"});
+    return key;
+}
+
+std::string readGreeter(bool image) {
+    const std::string value =
+        runDesktopTool("KDE Plasma", kdeTool("kreadconfig"), greeterKey(image));
+    return value.substr(0, value.find('\n'));
+}
+
+// An empty value removes the key: what an untouched lock screen has.
+void writeGreeter(bool image, const std::string& value) {
+    std::vector<std::string> arguments = greeterKey(image);
+    arguments.push_back(value.empty() ? "--delete" : value);
+    if (value.empty()) arguments.emplace_back("");
+    runDesktopTool("KDE Plasma", kdeTool("kwriteconfig"), arguments);
+}
+
+}  // namespace
+
+PlasmaBackground::PlasmaBackground(std::filesystem::path kept) : kept_(std::move(kept)) {}
+
 void PlasmaBackground::setLockScreenPicture(const std::filesystem::path& picture) {
-    // Plasma 6 has kwriteconfig6, Plasma 5 kwriteconfig5; the file is KDE's own format, which only
-    // its tools write faithfully.
-    const std::string tool =
-        QStandardPaths::findExecutable(QStringLiteral("kwriteconfig6")).isEmpty() ? "kwriteconfig5"
-                                                                                  : "kwriteconfig6";
-    const std::vector<std::string> greeter = {"--file", "kscreenlockerrc", "--group", "Greeter"};
-    auto with = [&](std::vector<std::string> more) {
-        more.insert(more.begin(), greeter.begin(), greeter.end());
-        return more;
-    };
+    const QString kept = QFile::decodeName(kept_.c_str());
+    if (!QFile::exists(kept)) {
+        QSettings before(kept, QSettings::IniFormat);
+        before.setValue(QStringLiteral("WallpaperPlugin"),
+                        QString::fromStdString(readGreeter(false)));
+        before.setValue(QStringLiteral("Image"), QString::fromStdString(readGreeter(true)));
+        before.sync();
+        if (before.status() != QSettings::NoError)
+            failDesktop("KDE Plasma", "cannot write " + kept_.string(), Cause::FileError, {});
+    }
     // Another plug-in, such as a slide show, would not show the picture.
-    runDesktopTool("KDE Plasma", tool, with({"--key", "WallpaperPlugin", "org.kde.image"}));
-    runDesktopTool("KDE Plasma", tool,
-                   with({"--group", "Wallpaper", "--group", "org.kde.image", "--group", "General",
-                         "--key", "Image", fileUri(picture).toStdString()}));
+    writeGreeter(false, "org.kde.image");
+    writeGreeter(true, fileUri(picture).toStdString());
+}
+
+void PlasmaBackground::restoreLockScreen() {
+    const QString kept = QFile::decodeName(kept_.c_str());
+    if (!QFile::exists(kept)) return;
+    const QSettings before(kept, QSettings::IniFormat);
+    writeGreeter(false, before.value(QStringLiteral("WallpaperPlugin")).toString().toStdString());
+    writeGreeter(true, before.value(QStringLiteral("Image")).toString().toStdString());
+    QFile::remove(kept);
+}
+
+std::optional<std::filesystem::path> PlasmaBackground::lockScreenPicture() const {
+    try {
+        const QUrl image(QString::fromStdString(readGreeter(true)));
+        if (image.isLocalFile()) return QFile::encodeName(image.toLocalFile()).toStdString();
+    } catch (const Failure&) {
+        // No KDE tools: nothing known.
+    }
+    return std::nullopt;
 }
 
 // ---- XFCE
@@ -148,9 +203,10 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
                                                        QStringLiteral("GetAllProperties"));
     list << channel << QStringLiteral("/backdrop");
     QStringList images;
+    QVariantMap properties;
     const QDBusMessage reply = bus.call(list, QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
-        const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+        properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
         static const QRegularExpression lastImage(
             QStringLiteral("^/backdrop/screen[^/]+/monitor[^/]+/workspace[^/]+/last-image$"));
         for (auto it = properties.begin(); it != properties.end(); ++it)
@@ -170,7 +226,13 @@ void XfconfBackground::setPicture(const std::filesystem::path& picture, const Sc
         set(monitor + QStringLiteral("image-style"), 5);  // zoomed: fills the screen
         return;
     }
-    for (const QString& property : images) set(property, file);
+    for (const QString& property : images) {
+        set(property, file);
+        // Style 0 shows no picture at all: zoomed instead; a style the user chose stays.
+        QString style = property;
+        style.replace(QStringLiteral("/last-image"), QStringLiteral("/image-style"));
+        if (properties.contains(style) && properties.value(style).toInt() == 0) set(style, 5);
+    }
 }
 
 // ---- LXQt

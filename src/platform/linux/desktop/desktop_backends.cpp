@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "platform/error.h"
+#include "platform/file_manager.h"
 
 namespace daylume {
 namespace {
@@ -41,13 +42,13 @@ private:
 
 std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
     switch (session) {
+        // Their lock screens show the desktop picture (GNOME Shell's, blurred; its screensaver
+        // schema's picture-uri is read by nothing).
         case DesktopSession::Gnome:
             return std::make_unique<GSettingsBackground>(
                 "GNOME",
                 GSettingsKeys{"org.gnome.desktop.background", {"picture-uri", "picture-uri-dark"}},
-                true, LockScreen::OwnPicture,
-                GSettingsKeys{"org.gnome.desktop.screensaver", {"picture-uri"}});
-        // Their screen lockers show the desktop picture.
+                true, LockScreen::DesktopPicture);
         case DesktopSession::Cinnamon:
             return std::make_unique<GSettingsBackground>(
                 "Cinnamon", GSettingsKeys{"org.cinnamon.desktop.background", {"picture-uri"}}, true,
@@ -57,7 +58,8 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session) {
                 "MATE", GSettingsKeys{"org.mate.background", {"picture-filename"}}, false,
                 LockScreen::DesktopPicture);
         case DesktopSession::Kde:
-            return std::make_unique<PlasmaBackground>();
+            return std::make_unique<PlasmaBackground>(FileManager::userStateHome() / "Daylume" /
+                                                      "lock-screen-before.conf");
         case DesktopSession::Xfce:
             return std::make_unique<XfconfBackground>();
         case DesktopSession::Lxqt:
@@ -83,19 +85,14 @@ void failDesktop(std::string_view desktop, std::string message, Cause cause, std
 }
 
 GSettingsBackground::GSettingsBackground(std::string desktop, GSettingsKeys background, bool asUri,
-                                         LockScreen lockScreen, GSettingsKeys lockScreenKeys)
+                                         LockScreen lockScreen)
     : desktop_(std::move(desktop)),
       background_(std::move(background)),
       asUri_(asUri),
-      lockScreen_(lockScreen),
-      lockScreenKeys_(std::move(lockScreenKeys)) {}
+      lockScreen_(lockScreen) {}
 
 void GSettingsBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
     set(background_, picture);
-}
-
-void GSettingsBackground::setLockScreenPicture(const std::filesystem::path& picture) {
-    set(lockScreenKeys_, picture);
 }
 
 void GSettingsBackground::set(const GSettingsKeys& keys, const std::filesystem::path& picture) {
@@ -137,14 +134,26 @@ void GSettingsBackground::set(const GSettingsKeys& keys, const std::filesystem::
                      .append(" is not writable"),
                  Cause::DesktopToolFailed);
     }
+    // A desktop left to show no picture stays a plain colour whatever picture it names: it gets
+    // the mode that fills the screen, while a mode the user chose stays.
+    if (g_settings_schema_has_key(schema.p, "picture-options")) {
+        gchar* mode = g_settings_get_string(settings.p, "picture-options");
+        if (std::string_view(mode) == "none")
+            g_settings_set_string(settings.p, "picture-options", "zoom");
+        g_free(mode);
+    }
     g_settings_sync();
 }
 
 void X11RootBackground::setPicture(const std::filesystem::path& picture, const Screen&) {
-    if (!QStandardPaths::findExecutable("feh").isEmpty())
-        return runDesktopTool("X11", "feh", {"--bg-fill", picture.string()});
-    if (!QStandardPaths::findExecutable("xwallpaper").isEmpty())
-        return runDesktopTool("X11", "xwallpaper", {"--zoom", picture.string()});
+    if (!QStandardPaths::findExecutable("feh").isEmpty()) {
+        runDesktopTool("X11", "feh", {"--bg-fill", picture.string()});
+        return;
+    }
+    if (!QStandardPaths::findExecutable("xwallpaper").isEmpty()) {
+        runDesktopTool("X11", "xwallpaper", {"--zoom", picture.string()});
+        return;
+    }
     // feh is the one to suggest: the first choice, and packaged everywhere.
     failDesktop("X11", "neither feh nor xwallpaper is installed", Cause::DesktopToolMissing, "feh");
 }
@@ -163,8 +172,8 @@ void HyprlandBackground::setPicture(const std::filesystem::path& picture, const 
                    {"hyprpaper", "wallpaper", screen.name + "," + picture.string()});
 }
 
-void runDesktopTool(std::string_view desktop, const std::string& program,
-                    const std::vector<std::string>& arguments) {
+std::string runDesktopTool(std::string_view desktop, const std::string& program,
+                           const std::vector<std::string>& arguments) {
     QStringList args;
     for (const std::string& argument : arguments) args << QString::fromStdString(argument);
     auto fail = [&](std::string message, Cause cause) {
@@ -173,9 +182,8 @@ void runDesktopTool(std::string_view desktop, const std::string& program,
     // QProcess's own message for a missing program is vague; name it.
     if (QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty())
         fail(program + " is not installed", Cause::DesktopToolMissing);
-    QProcess process;
+    QProcess process;  // its standard output is read, not passed on to the log's
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.setStandardOutputFile(QProcess::nullDevice());  // stdout is the log's
     process.start(QString::fromStdString(program), args);
     if (!process.waitForStarted(kToolTimeoutMs))
         fail(program + " could not be started: " + process.errorString().toStdString(),
@@ -191,6 +199,7 @@ void runDesktopTool(std::string_view desktop, const std::string& program,
                  (stderrText.isEmpty() ? "" : ": " + stderrText.toStdString()),
              Cause::DesktopToolFailed);
     }
+    return process.readAllStandardOutput().toStdString();
 }
 
 }  // namespace daylume

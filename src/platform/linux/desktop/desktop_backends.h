@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,11 @@ public:
     virtual ~DesktopBackend() = default;
     virtual void setPicture(const std::filesystem::path& picture, const Screen& screen) = 0;
     virtual LockScreen lockScreen() const { return LockScreen::Unknown; }
-    // Called only where lockScreen() is OwnPicture.
+    // Called only where lockScreen() is OwnPicture: sets its picture, keeping what it showed
+    // before the first time; puts that back; the picture it shows.
     virtual void setLockScreenPicture(const std::filesystem::path&) {}
+    virtual void restoreLockScreen() {}
+    virtual std::optional<std::filesystem::path> lockScreenPicture() const { return std::nullopt; }
 };
 
 std::unique_ptr<DesktopBackend> makeDesktopBackend(DesktopSession session);
@@ -31,14 +35,13 @@ struct GSettingsKeys {
     std::vector<std::string> keys;
 };
 
-// GSettings: the background's keys, and the lock screen's where it has its own.
+// GSettings: the background's keys.
 class GSettingsBackground final : public DesktopBackend {
 public:
     GSettingsBackground(std::string desktop, GSettingsKeys background, bool asUri,
-                        LockScreen lockScreen, GSettingsKeys lockScreenKeys = {});
+                        LockScreen lockScreen);
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
     LockScreen lockScreen() const override { return lockScreen_; }
-    void setLockScreenPicture(const std::filesystem::path& picture) override;
 
 private:
     void set(const GSettingsKeys& keys, const std::filesystem::path& picture);
@@ -47,7 +50,6 @@ private:
     GSettingsKeys background_;
     bool asUri_;
     LockScreen lockScreen_;
-    GSettingsKeys lockScreenKeys_;
 };
 
 // Plain X11: the first of feh and xwallpaper that is installed paints the root window.
@@ -57,12 +59,19 @@ public:
 };
 
 // KDE Plasma 5 and 6: a script run by plasmashell gives every desktop the picture.
-// The lock screen: its greeter's wallpaper in kscreenlockerrc, written by KDE's own tool.
+// The lock screen: its greeter's wallpaper in kscreenlockerrc, read and written by KDE's own
+// tools; what it showed before is kept in `kept` until it is put back.
 class PlasmaBackground final : public DesktopBackend {
 public:
+    explicit PlasmaBackground(std::filesystem::path kept);
     void setPicture(const std::filesystem::path& picture, const Screen& screen) override;
     LockScreen lockScreen() const override { return LockScreen::OwnPicture; }
     void setLockScreenPicture(const std::filesystem::path& picture) override;
+    void restoreLockScreen() override;
+    std::optional<std::filesystem::path> lockScreenPicture() const override;
+
+private:
+    std::filesystem::path kept_;
 };
 
 // XFCE: xfdesktop's last-image property of every monitor and workspace, in xfconf.
@@ -107,9 +116,9 @@ public:
                               std::string detail);
 
 // Runs a desktop tool with an argument list (never a shell) and a time limit, so a hung tool
-// cannot hold up later installs. Throws Failure naming `desktop` and the program when the tool is
-// missing, fails or runs too long.
-void runDesktopTool(std::string_view desktop, const std::string& program,
-                    const std::vector<std::string>& arguments);
+// cannot hold up later installs; returns what it printed. Throws Failure naming `desktop` and the
+// program when the tool is missing, fails or runs too long.
+std::string runDesktopTool(std::string_view desktop, const std::string& program,
+                           const std::vector<std::string>& arguments);
 
 }  // namespace daylume

@@ -57,6 +57,16 @@ void LinuxDesktop::setLockScreenPicture(const std::filesystem::path& picture) {
     backend_->setLockScreenPicture(picture);
 }
 
+void LinuxDesktop::restoreLockScreen() {
+    std::lock_guard lock(backendMutex_);
+    backend_->restoreLockScreen();
+}
+
+std::optional<std::filesystem::path> LinuxDesktop::lockScreenPicture() const {
+    std::lock_guard lock(backendMutex_);
+    return backend_->lockScreenPicture();
+}
+
 std::optional<Screen> LinuxDesktop::mainScreen() const {
     std::lock_guard lock(screenMutex_);
     return mainScreen_;

@@ -21,12 +21,14 @@ public:
     PixelSize largestScreen() const override;
     LockScreen lockScreen() const override;
     void setLockScreenPicture(const std::filesystem::path& picture) override;
+    void restoreLockScreen() override;
+    std::optional<std::filesystem::path> lockScreenPicture() const override;
 
 private:
     void updateScreens();
 
     std::unique_ptr<DesktopBackend> backend_;
-    std::mutex backendMutex_;
+    mutable std::mutex backendMutex_;
     // Screens belong to the main thread; installs read this copy instead.
     mutable std::mutex screenMutex_;
     std::optional<Screen> mainScreen_;
