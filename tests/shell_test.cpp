@@ -1,4 +1,6 @@
 // Start-up, termination, the tray menu, the observers and the dialogs, on the simulated platform.
+#include <fstream>
+
 #include "support/prelude.h"
 
 namespace daylume::test {
@@ -133,6 +135,7 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
                           {"status_download_failed", "The download failed at %1: %2"},
                           {"cause_no_network", "no network"},
                           {"cause_connection_closed", "closed"}};
+    sim.bundle.locale = "fr_FR";  // the market that answers: its facts are final at once
     sim.loop.startDate += std::chrono::hours(8);
     const ScriptedAnswer boats{Seconds(0.2), R"({"images":[{"url":"/th?id=OHR.Boats.jpg",
                                                 "title":"Boats","copyright":"© A"}]})"};
@@ -167,13 +170,36 @@ TEST_F(ShellTest, TheStatusTellsThePictureTheWorkAndWhatFailed) {
     sim.loop.runFor(Seconds(60));
     EXPECT_EQ(tip, "Daylume\nBoats\n© A\nSet at 08:00\nThe download failed at 08:01: closed");
 
-    // Launched again the same day, Daylume sets the kept copy: not a new picture to announce.
+    // Launched again the same day, Daylume shows at once the picture it remembers on the
+    // desktop, and sets the kept copy: not a new picture to announce.
+    sim.application.status = {};
     AppDelegate relaunched(sim.platform);
+    relaunched.applicationDidFinishLaunching();
+    EXPECT_EQ(sim.application.status.title, "Boats");
+    EXPECT_EQ(sim.application.status.picture, sim.desktop.pictures.at(0));
+    EXPECT_TRUE(sim.application.preferences.canSaveCopy);
+    relaunched.showImageSource();
+    EXPECT_EQ(sim.application.alerts.back().informativeText,
+              "Boats\n© A\n\nhttps://www.bing.com/th?id=OHR.Boats.jpg");
     sim.http.script("https://www.bing.com/th?id=OHR.Boats.jpg", {Seconds(0.5), jpegBytes()});
     relaunched.refreshWallpaper();
     sim.loop.runFor(Seconds(60));
-    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
+    EXPECT_EQ(sim.desktop.pictures.size(), 3u);  // and the launch check's
     EXPECT_EQ(sim.application.notifications.size(), 1u);
+
+    // What cannot be read, or names a picture no longer kept, is nothing known.
+    const auto memory = sim.temp.path() / "state/Daylume/shown.json";
+    const std::string remembered = readText(memory);
+    auto known = [&](const std::string& text) {
+        sim.application.preferences = {};
+        std::ofstream(memory) << text;
+        AppDelegate(sim.platform).applicationDidFinishLaunching();
+        return sim.application.preferences.canSaveCopy;
+    };
+    EXPECT_FALSE(known("{\"address\": 7"));
+    EXPECT_FALSE(known(remembered + std::string(70000, ' ')));
+    std::filesystem::remove(sim.desktop.pictures.at(0));
+    EXPECT_FALSE(known(remembered));
 }
 
 // Titles come from the market in the user's language when it names the same picture before the

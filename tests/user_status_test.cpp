@@ -57,7 +57,7 @@ TEST_F(UserStatusTest, FailuresShowUntilASuccessAndEachIsNotifiedOnce) {
     status.installEnded({}, {.picture = a});  // no screen
     EXPECT_EQ(activity(), "Not set: cause_no_screen");
     for (const auto& [picture, newCopy] : {std::pair{a, false}, {a, false}, {b, true}})
-        status.installEnded({.title = "Boats"},
+        status.installEnded({.facts = {.title = "Boats"}},
                             {.picture = picture, .newCopy = newCopy, .onDesktop = true});
     EXPECT_EQ(activity(), "");
     status.installEnded({}, {.error = failed});

@@ -26,6 +26,13 @@ std::optional<Json> Json::parse(std::string_view text) {
     return Json(std::make_shared<const Value>(Value{std::move(root)}));
 }
 
+std::string Json::object(const std::vector<std::pair<std::string, std::string>>& members) {
+    QJsonObject object;
+    for (const auto& [key, value] : members)
+        object.insert(QString::fromStdString(key), QString::fromStdString(value));
+    return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+}
+
 bool Json::isObject() const {
     return value_->value.isObject();
 }

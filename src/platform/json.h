@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace daylume {
 
@@ -13,6 +15,8 @@ class Json {
 public:
     // Parses a whole document; nothing when the text is not JSON.
     static std::optional<Json> parse(std::string_view text);
+    // A document of one object whose members are these strings, in this order.
+    static std::string object(const std::vector<std::pair<std::string, std::string>>& members);
 
     bool isObject() const;
     bool isArray() const;

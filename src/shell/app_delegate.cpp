@@ -15,6 +15,7 @@ AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
 
 void AppDelegate::applicationDidFinishLaunching() {
     store_.removeInterruptedCopies();
+    recallShownPicture();
     loadPreferences();
     updateStatus();
     scheduleStatusItemSetup();
@@ -60,8 +61,7 @@ void AppDelegate::handleRefreshResult(std::optional<FoundImage> found) {
 void AppDelegate::setCurrentImage(const FoundImage& found) {
     if (currentImageURL != found.url) currentImageInstalled_ = false;
     currentImageURL = found.url;
-    currentImageFacts_ = found.facts;
-    currentFactsFinal_ = found.factsFinal;
+    currentFind_ = found;
 }
 
 void AppDelegate::startImageDownload(const FoundImage& found,
@@ -69,10 +69,7 @@ void AppDelegate::startImageDownload(const FoundImage& found,
     const Url& url = found.url;
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
-    if (currentImageURL == url) {
-        running.facts = currentImageFacts_;
-        running.factsFinal = currentFactsFinal_;
-    }
+    running.found = found;
     updateStatus();
     const InstallChoices choices{.lockScreen = setsLockScreen()};
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
@@ -97,12 +94,10 @@ bool AppDelegate::wantsUltraHD() const {
 }
 
 void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& outcome) {
-    PictureFacts facts;
-    bool factsFinal = true;
+    FoundImage found{url};
     if (const auto running = installsRunning_.find(url.absoluteString());
         running != installsRunning_.end()) {
-        facts = running->second.facts;
-        factsFinal = running->second.factsFinal;
+        found = running->second.found;
         if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
@@ -110,7 +105,8 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
         keptNotSet_ = outcome.error && outcome.picture && !outcome.inDownload
                           ? std::optional(KeptNotSet{url, *outcome.picture, outcome.error->cause})
                           : std::nullopt;
-    status_.installEnded(facts, outcome, factsFinal);
+    status_.installEnded(found, outcome);
+    if (outcome.onDesktop) rememberShownPicture();
     updateStatus();
 }
 
@@ -129,11 +125,14 @@ void AppDelegate::adoptUserFacts(const FoundImage& delivered,
     const PictureFacts& facts =
         local && same(local->url.absoluteString()) ? local->facts : delivered.facts;
     for (auto& [running, install] : installsRunning_)
-        if (same(running)) install.facts = facts, install.factsFinal = true;
+        if (same(running)) install.found.facts = facts, install.found.factsFinal = true;
     if (!currentImageURL || !same(currentImageURL->absoluteString())) return;
-    currentImageFacts_ = facts;
-    currentFactsFinal_ = true;
-    if (currentImageInstalled_) status_.retitle(facts);
+    currentFind_.facts = facts;
+    currentFind_.factsFinal = true;
+    if (currentImageInstalled_) {
+        status_.retitle(facts);
+        rememberShownPicture();
+    }
     updateStatus();
 }
 

@@ -64,6 +64,10 @@ public:
     // A wake check once the network is back: the one at the wake itself often ran without it.
     void networkDidReturn();
 
+    // ---- What is on the desktop, from one run to the next (shell/picture_memory.cpp)
+    void rememberShownPicture();
+    void recallShownPicture();
+
     // ---- Preferences and the copy to keep (shell/preferences.cpp)
     void loadPreferences();
     void preferenceChanged(Preference preference, bool on);
@@ -145,14 +149,12 @@ private:
     Platform& platform_;
     ImageLookup lookup_;
     WallpaperStore store_;
-    // The facts that came with currentImageURL, and whether a better find may still follow.
-    PictureFacts currentImageFacts_;
-    bool currentFactsFinal_ = true;
+    // The find of currentImageURL, with the best facts known.
+    FoundImage currentFind_;
     // Downloads and installs not ended yet, by address, with the facts of their picture.
     struct RunningInstalls {
         int count = 0;
-        PictureFacts facts;
-        bool factsFinal = true;
+        FoundImage found;
     };
     std::map<std::string, RunningInstalls, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.

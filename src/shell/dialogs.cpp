@@ -16,16 +16,19 @@ void AppDelegate::showAbout() {
 }
 
 void AppDelegate::showImageSource() {
-    if (!currentImageURL) {
+    // Before any lookup of this run, the picture remembered on the desktop.
+    const auto& shown = status_.shownPicture();
+    if (!currentImageURL && !shown) {
         platform_.application.runModal(
             {localized("alert_no_source"), localized("alert_no_source_detail")});
         return;
     }
-    const Url url = *currentImageURL;
+    const FoundImage& find = currentImageURL ? currentFind_ : shown->found;
+    const Url url = currentImageURL.value_or(find.url);
     // What the picture shows and who took it, above its address, when the answer said so.
     std::string about;
-    for (const auto& fact : {currentImageFacts_.title, currentImageFacts_.copyright})
-        if (fact) about += *fact + "\n";
+    for (const auto& fact : {find.facts.title, find.facts.copyright})
+        if (fact && find.url == url) about += *fact + "\n";
     const int choice =
         platform_.application.runModal({localized("alert_image_link"),
                                         (about.empty() ? "" : about + "\n") + url.absoluteString(),

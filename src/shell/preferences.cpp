@@ -46,8 +46,8 @@ void AppDelegate::saveCopy() {
     if (!shown) return;
     const std::optional<ImageInfo> info = probeImage(shown->file);
     const std::string extension = !info || info->format == "jpeg" ? "jpg" : info->format;
-    platform_.application.saveCopy(shown->file,
-                                   fileNameFor(shown->facts.title.value_or("Daylume"), extension));
+    platform_.application.saveCopy(
+        shown->file, fileNameFor(shown->found.facts.title.value_or("Daylume"), extension));
 }
 
 PreferencesStatus AppDelegate::preferencesStatus() const {

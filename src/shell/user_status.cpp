@@ -92,8 +92,7 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
     }
 }
 
-void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& outcome,
-                              bool factsFinal) {
+void UserStatus::installEnded(const FoundImage& found, const InstallOutcome& outcome) {
     const Date now = clock_.currentDate();
     // A copy in place of the same picture at another size is no new picture.
     if (outcome.newCopy && !outcome.replaced) unannounced_ = outcome.picture;
@@ -117,20 +116,20 @@ void UserStatus::installEnded(const PictureFacts& facts, const InstallOutcome& o
     problem_.reset();
     toldDesktopFailures_.reset();
     if (outcome.lockScreenError) lockScreenFailed(*outcome.lockScreenError);
-    shownPicture_ = ShownPicture{facts, *outcome.picture, outcome.size, now};
-    announcementWaits_ = unannounced_ == outcome.picture && !factsFinal;
-    if (unannounced_ == outcome.picture && factsFinal) announce();
+    shownPicture_ = ShownPicture{found, *outcome.picture, outcome.size, now};
+    announcementWaits_ = unannounced_ == outcome.picture && !found.factsFinal;
+    if (unannounced_ == outcome.picture && found.factsFinal) announce();
 }
 
 void UserStatus::retitle(const PictureFacts& facts) {
     if (!shownPicture_) return;
-    shownPicture_->facts = facts;
+    shownPicture_->found.facts = facts;
     if (std::exchange(announcementWaits_, false)) announce();
 }
 
 void UserStatus::announce() {
     unannounced_.reset();
-    const PictureFacts& facts = shownPicture_->facts;
+    const PictureFacts& facts = shownPicture_->found.facts;
     application_.postNotification({facts.title.value_or(localized("notification_new_picture")),
                                    facts.copyright.value_or(""), shownPicture_->file});
 }
@@ -143,8 +142,9 @@ void UserStatus::lockScreenFailed(const Error& error) {
 void UserStatus::show(StatusItem* statusItem, bool installing) const {
     PictureStatus status;
     if (shownPicture_) {
-        status.title = shownPicture_->facts.title.value_or(localized("status_untitled"));
-        status.credit = shownPicture_->facts.copyright.value_or("");
+        const PictureFacts& facts = shownPicture_->found.facts;
+        status.title = facts.title.value_or(localized("status_untitled"));
+        status.credit = facts.copyright.value_or("");
         status.setAt =
             filledIn(localized("status_set_at"), "%1", bundle_.localizedTime(shownPicture_->setAt));
         status.picture = shownPicture_->file;

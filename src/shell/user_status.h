@@ -10,6 +10,14 @@
 
 namespace daylume {
 
+// The picture Daylume last put on the desktop, and the find it came from.
+struct ShownPicture {
+    FoundImage found;
+    std::filesystem::path file;
+    PixelSize size;
+    Date setAt;
+};
+
 // What the user is shown of Daylume's work: the picture on the desktop, the checks running and
 // the last step that failed, in the tooltip, the task-bar window and notifications. Main thread.
 class UserStatus {
@@ -21,9 +29,8 @@ public:
     // `first`: the lookup's first result (a late find after the deadline is not). `why` when
     // nothing was found.
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
-    // A new picture is announced once its facts are final: at once, or at retitle().
-    void installEnded(const PictureFacts& facts, const InstallOutcome& outcome,
-                      bool factsFinal = true);
+    // A new picture is announced once the find's facts are final: at once, or at retitle().
+    void installEnded(const FoundImage& found, const InstallOutcome& outcome);
     // Shown until the next install or success.
     void lockScreenFailed(const Error& error);
     // The final facts of the picture on the desktop.
@@ -33,14 +40,9 @@ public:
     // `installing`: a download or install is under way.
     void show(StatusItem* statusItem, bool installing) const;
 
-    struct ShownPicture {
-        PictureFacts facts;
-        std::filesystem::path file;
-        PixelSize size;
-        Date setAt;
-    };
-    // The picture Daylume last put on the desktop.
+    // The picture Daylume last put on the desktop, also one remembered from an earlier run.
     const std::optional<ShownPicture>& shownPicture() const { return shownPicture_; }
+    void restore(ShownPicture shown) { shownPicture_ = std::move(shown); }
 
     // A cause in the user's language.
     std::string causeText(Cause cause, const std::string& detail) const;

@@ -254,10 +254,7 @@ TEST(DesktopPlasmaTest, TheLockScreensPictureGoesToKscreenlockerrcAndBack) {
     qputenv("XDG_CONFIG_HOME", QByteArray(config.path().c_str()));
     const fs::path file = config.path() / "kscreenlockerrc";
     std::ofstream(file) << "[Greeter]\nWallpaperPlugin=org.kde.slideshow\n";
-    auto text = [&] {
-        std::ifstream in(file);
-        return std::string{std::istreambuf_iterator<char>(in), {}};
-    };
+    auto text = [&] { return readText(file); };
     PlasmaBackground plasma(config.path() / "kept.conf");
     ASSERT_EQ(plasma.lockScreen(), LockScreen::OwnPicture);
     plasma.setLockScreenPicture("/p/daylume-1.jpg");

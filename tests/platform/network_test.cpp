@@ -157,8 +157,7 @@ TEST_F(NetworkTest, DownloadsAreTriedAgainAndCompleteOneAtATimeOffTheMainThread)
     service.configure(R"({"prefixes": {"/th?": [{"close": true}, {"status": 503, "body": "busy"},
                           {"type": "image/jpeg", "body_file": ")" +
                       service.picture().string() + R"("}]}})");
-    std::ostringstream served;
-    served << std::ifstream(service.picture(), std::ios::binary).rdbuf();
+    const std::string served = readText(service.picture());
     std::atomic<int> running = 0, mostAtOnce = 0, done = 0, onMain = 0, whole = 0;
     TempDir tmp;
     setenv("TMPDIR", tmp.path().c_str(), 1);
@@ -167,9 +166,7 @@ TEST_F(NetworkTest, DownloadsAreTriedAgainAndCompleteOneAtATimeOffTheMainThread)
                               [&](auto file, const HttpResponse&, auto) {
                                   mostAtOnce = std::max(mostAtOnce.load(), ++running);
                                   onMain += QThread::currentThread() == qApp->thread();
-                                  std::ostringstream in;
-                                  if (file) in << std::ifstream(*file, std::ios::binary).rdbuf();
-                                  whole += in.str() == served.str() &&
+                                  whole += file && readText(*file) == served &&
                                            std::filesystem::is_empty(tmp.path());
                                   QThread::msleep(100);  // an install that takes its time
                                   --running;

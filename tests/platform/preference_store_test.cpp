@@ -17,10 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 void write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path) << text;
@@ -41,7 +37,7 @@ TEST(AutostartTest, TheUsersEntryTurnsTheSystemsOffAndIsGoneWhenItAddsNothing) {
     // No system-wide entry (a ~/.local install): the user's own starts this program.
     f.autostart.setEnabled(true);
     EXPECT_TRUE(f.autostart.enabled());
-    const std::string own = read(f.userEntry);
+    const std::string own = readText(f.userEntry);
     EXPECT_NE(own.find("Exec=\"" + (f.temp.path() / "my bin/daylume").string() + "\"\n"),
               std::string::npos)
         << own;
@@ -58,7 +54,7 @@ TEST(AutostartTest, TheUsersEntryTurnsTheSystemsOffAndIsGoneWhenItAddsNothing) {
     EXPECT_TRUE(f.autostart.enabled());
     f.autostart.setEnabled(false);
     EXPECT_FALSE(f.autostart.enabled());
-    EXPECT_NE(read(f.userEntry).find("Hidden=true\n"), std::string::npos);
+    EXPECT_NE(readText(f.userEntry).find("Hidden=true\n"), std::string::npos);
     f.autostart.setEnabled(true);
     EXPECT_FALSE(fs::exists(f.userEntry));
     EXPECT_TRUE(f.autostart.enabled());
@@ -136,12 +132,12 @@ TEST(SaveCopyTest, TheCopyIsWholeOrNotThere) {
     const QString to = QString::fromStdString((temp.path() / "Owl.jpg").string());
     write(to.toStdString(), "an older copy");
     EXPECT_EQ(writeWholeCopy(QString::fromStdString(from.string()), to), std::nullopt);
-    EXPECT_EQ(read(to.toStdString()), read(from));
+    EXPECT_EQ(readText(to.toStdString()), readText(from));
 
     // Unreadable picture or a folder that is gone: an error, and the old file stays.
     EXPECT_NE(writeWholeCopy(QString::fromStdString((temp.path() / "none").string()), to),
               std::nullopt);
-    EXPECT_EQ(read(to.toStdString()), read(from));
+    EXPECT_EQ(readText(to.toStdString()), readText(from));
     EXPECT_NE(writeWholeCopy(QString::fromStdString(from.string()),
                              QString::fromStdString((temp.path() / "gone/x.jpg").string())),
               std::nullopt);

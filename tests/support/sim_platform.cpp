@@ -211,6 +211,11 @@ std::set<std::string> SimPlatform::storedNames() const {
     return names;
 }
 
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 std::string encodedImage(const char* format, int width, int height, unsigned seed) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor::fromRgb(0x3366cc));

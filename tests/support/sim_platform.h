@@ -316,6 +316,9 @@ struct SimPlatform {
     std::set<std::string> storedNames() const;
 };
 
+// The whole text of a file; empty when there is none.
+std::string readText(const std::filesystem::path& path);
+
 // A small valid picture in `format` ("JPEG", "PNG", "WEBP", "BMP"): of one colour, or of noise
 // from `seed` (which compresses badly, and differs from seed to seed). Empty if Qt cannot write
 // that format.
