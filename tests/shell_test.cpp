@@ -40,7 +40,7 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsThenEventsRunChecks) {
 
     // The menu's entries do what they say.
     const auto& menu = sim.application.statusItem->menu;
-    ASSERT_EQ(menu.size(), 6u);
+    ASSERT_EQ(menu.size(), 7u);
     menu[0].action();
     EXPECT_EQ(sim.application.alerts.back().messageText, "alert_title");
     const auto requests = sim.http.requests().size();
@@ -48,15 +48,17 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsThenEventsRunChecks) {
     EXPECT_EQ(sim.http.requests().size(), requests + 8);
     menu[2].action();
     EXPECT_EQ(sim.application.alerts.back().messageText, "alert_no_source");
-    // Two toggles return to the first state, and each says what happened.
     menu[3].action();
+    EXPECT_EQ(sim.application.preferencesDialogs, 1);
+    // Two toggles return to the first state, and each says what happened.
+    menu[4].action();
     EXPECT_EQ(sim.application.policy, ActivationPolicy::Regular);
     EXPECT_EQ(sim.application.alerts.back().informativeText, "alert_dock_shown");
-    menu[3].action();
+    menu[4].action();
     EXPECT_EQ(sim.application.policy, ActivationPolicy::Accessory);
     EXPECT_EQ(sim.application.alerts.back().informativeText, "alert_dock_hidden");
     EXPECT_EQ(sim.application.terminations, 0);
-    menu[5].action();
+    menu[6].action();
     EXPECT_EQ(sim.application.terminations, 1);
 }
 

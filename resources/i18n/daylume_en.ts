@@ -275,5 +275,13 @@
         <source>cause_disk_full</source>
         <translation>the disk is full</translation>
     </message>
+    <message>
+        <source>alert_no_program_detail</source>
+        <translation>No program on this desktop opens %1. Select the address to copy it.</translation>
+    </message>
+    <message>
+        <source>menu_preferences</source>
+        <translation>Preferences…</translation>
+    </message>
 </context>
 </TS>

@@ -275,5 +275,13 @@
         <source>cause_disk_full</source>
         <translation>磁盘已满</translation>
     </message>
+    <message>
+        <source>alert_no_program_detail</source>
+        <translation>此桌面上没有程序能打开 %1。可选中该地址进行复制。</translation>
+    </message>
+    <message>
+        <source>menu_preferences</source>
+        <translation>偏好设置…</translation>
+    </message>
 </context>
 </TS>

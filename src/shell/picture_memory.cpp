@@ -24,8 +24,8 @@ void AppDelegate::rememberShownPicture() {
     const auto& shown = status_.shownPicture();
     if (!shown) return;
     const FoundImage& found = shown->found;
-    const auto setAt = std::chrono::duration_cast<std::chrono::seconds>(
-        shown->setAt.time_since_epoch());
+    const auto setAt =
+        std::chrono::duration_cast<std::chrono::seconds>(shown->setAt.time_since_epoch());
     std::vector<std::pair<std::string, std::string>> members = {
         {"address", found.url.absoluteString()},
         {"market", found.market},
@@ -43,8 +43,8 @@ void AppDelegate::rememberShownPicture() {
 }
 
 void AppDelegate::recallShownPicture() {
-    const std::optional<std::string> text = platform_.files.readFile(memoryFile(platform_.files),
-                                                                     kMemoryLimit);
+    const std::optional<std::string> text =
+        platform_.files.readFile(memoryFile(platform_.files), kMemoryLimit);
     const std::optional<Json> json = text ? Json::parse(*text) : std::nullopt;
     if (!json || !json->isObject()) return;
     auto member = [&](std::string_view key) -> std::optional<std::string> {

@@ -12,6 +12,8 @@ void AppDelegate::setupStatusItem() {
         {localized("menu_about"), 'i', [this] { showAbout(); }},
         {localized("menu_refresh"), 'r', [this] { refreshWallpaper(); }},
         {localized("menu_source"), 's', [this] { showImageSource(); }},
+        {localized("menu_preferences"), ',',
+         [this] { platform_.application.openPreferencesDialog(); }},
         {localized("menu_toggle_dock"), 'd', [this] { toggleDockVisibility(); }},
         {},  // separator
         {localized("menu_quit"), 'q', [this] { platform_.application.terminate(); }},

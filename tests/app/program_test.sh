@@ -11,7 +11,7 @@ run() {
 }
 expect() { [ "$status" -eq "$1" ] || fail "daylume $2: exit status $status, not $1 ($err)"; }
 count() { grep -cF -- "$1" "$log"; }
-icon() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -E ' [0-9]+x[0-9]+\+0\+0 ' | awk '{print $1}'; }
+icon() { xwininfo -root -tree | grep -F '("daylume" "Daylume")' | grep -E ' [1-6]?[0-9]x[1-6]?[0-9]\+0\+0 ' | awk '{print $1}'; }
 icon_shown() { [ -n "$(icon)" ]; }
 # Clicks the tray icon and presses a shortcut of its menu.
 menu() { xdotool mousemove --window "$(icon)" 4 4 click 1 sleep 0.5 key "$1"; }
@@ -98,15 +98,20 @@ run --preferences; expect 0 --preferences
 wait_for '[ "$(prefs)" -eq 1 ]' 5 || fail "--preferences showed nothing"
 run --quit; expect 0 "--quit with the preferences open"
 
-# With a tray from the start: no word about one. Each way of asking to quit ends it at once, with
-# the task-bar window and its dialog open (Ctrl+D), or the About dialog (Ctrl+I).
-for way in --quit TERM INT; do for opened in ctrl+d:2 ctrl+i:1; do
+# With a tray from the start: no word about one. Each way of asking to quit ends it within a
+# second, with the task-bar window and its dialog open (Ctrl+D), or the About dialog (Ctrl+I): the
+# tray's menu too, which answers while a dialog is open.
+for way in --quit TERM INT menu; do for opened in ctrl+d:2 ctrl+i:1; do
     "$daylume" >"$work/second.log" 2>"$work/second.err" &
     first=$! pids="$pids $!"
     wait_for icon_shown 10 || fail "the tray icon never appeared"
     grep -q "$tray_line" "$work/second.err" && fail "a tray line although a tray exists"
     menu ${opened%:*} && wait_for '[ "$(dialogs)" -eq ${opened#*:} ]' 5 || fail "$opened opened nothing"
-    if [ $way = --quit ]; then run --quit; expect 0 "--quit after $opened"; else kill -$way $first; fi
+    case $way in
+        --quit) run --quit; expect 0 "--quit after $opened" ;;
+        menu) menu ctrl+q ;;
+        *) kill -$way $first ;;
+    esac
     wait_for ended 1 || fail "$way after $opened left it running"
     wait $first; status=$?; expect 0 "$way after $opened"
 done; done

@@ -10,6 +10,8 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -33,6 +35,14 @@ namespace daylume::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
 
 // Qt's loop, without the launch check: its lookups would mingle with the test's.
 struct LoopWithoutLaunchCheck final : MainLoop {
@@ -71,15 +81,25 @@ protected:
                     "--tint", "0x2e3440", "--transparent", "true", "--alpha", "0"});
     }
     // Runs `action` (which opens a dialog) and hands the dialog to `look` before closing it.
+    // Runs `action`, which opens a dialog at once or a moment later, and hands the dialog to
+    // `look` before closing it.
     static void withDialog(const std::function<void()>& action,
                            const std::function<void(QMessageBox&)>& look) {
-        QTimer::singleShot(500, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                look(*box);
-                box->done(0);
-            }
+        bool looked = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+                    poll.stop();
+                    looked = true;
+                    look(*box);
+                    box->done(0);
+                    return;
+                }
         });
+        poll.start(200);
         action();
+        EXPECT_TRUE(waitUntil([&] { return looked; }, 5s));
     }
     int archiveRequests() {
         return int(std::ranges::count_if(service.requests(),
@@ -109,11 +129,11 @@ TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
 
     QMenu* menu = item()->menu();
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 6);
-    const QStringList titles = {
-        "About Daylume", "Refresh Wallpaper", "Image Source", "Show or Hide Task Bar Entry", "",
-        "Quit Daylume"};
-    const QStringList shortcuts = {"Ctrl+I", "Ctrl+R", "Ctrl+S", "Ctrl+D", "", "Ctrl+Q"};
+    ASSERT_EQ(actions.size(), 7);
+    const QStringList titles = {"About Daylume", "Refresh Wallpaper",           "Image Source",
+                                "Preferences…",  "Show or Hide Task Bar Entry", "",
+                                "Quit Daylume"};
+    const QStringList shortcuts = {"Ctrl+I", "Ctrl+R", "Ctrl+S", "Ctrl+,", "Ctrl+D", "", "Ctrl+Q"};
     for (int i = 0; i < actions.size(); ++i) {
         EXPECT_EQ(actions[i]->text(), titles[i]);
         EXPECT_EQ(actions[i]->shortcut().toString(), shortcuts[i]);
@@ -174,10 +194,15 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         [&] { delegate.showImageSource(); },
         [&](QMessageBox& box) { EXPECT_TRUE(box.informativeText().startsWith("Test picture ")); });
 
-    withDialog([&] { delegate.toggleDockVisibility(); }, [](QMessageBox&) {});
+    // The window appears minimized, never shown first: it is not painted until it is restored.
     ViewController& window = application.window();
+    PaintCounter painted;
+    window.installEventFilter(&painted);
+    withDialog([&] { delegate.toggleDockVisibility(); }, [](QMessageBox&) {});
     ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
-    EXPECT_TRUE(waitUntil([&] { return window.isMinimized(); }));  // as the entry appears
+    EXPECT_TRUE(waitUntil([&] { return window.isMinimized(); }));
+    pause(500ms);
+    EXPECT_EQ(painted.paints, 0);
     // Another program in front, then the user turns to Daylume's own window: an activation,
     // which looks for a new picture.
     QProcess other;
@@ -205,16 +230,28 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
     button("menu_refresh")->click();
     EXPECT_TRUE(waitUntil([&] { return archiveRequests() == before + 8; }));
     EXPECT_TRUE(waitUntil([&] { return sim.desktop.pictures.size() > installed; }));
+    // No xdg-open, or one that finds no program: Open Pictures Folder says so, with the address.
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");  // no xdg-open: Open Pictures Folder says so
-    QString cannot;
-    withDialog([&] { button("button_open_folder")->click(); },
-               [&](QMessageBox& box) { cannot = box.text(); });
-    EXPECT_EQ(cannot, "Cannot Open");
+    const QString bin = QString::fromStdString((sim.temp.path() / "bin").string());
+    QDir().mkpath(bin);
+    QFile opener(bin + "/xdg-open");
+    opener.open(QIODevice::WriteOnly);
+    opener.write("#!/bin/sh\nexit 3\n");
+    opener.setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    opener.close();
+    for (const QString& folders : {QString("/nonexistent"), bin}) {
+        qputenv("PATH", folders.toUtf8());
+        QString cannot;
+        withDialog([&] { button("button_open_folder")->click(); },
+                   [&](QMessageBox& box) { cannot = box.text() + " " + box.informativeText(); });
+        EXPECT_TRUE(cannot.startsWith("Cannot Open") && cannot.contains("file:///"))
+            << cannot.toStdString();
+    }
     qputenv("PATH", path);
 
     // Without a picture the icon; a long failure wraps and the window grows, so no line is
     // squeezed over another.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     for (const char* name : {"en_US", "zh_CN"}) {
         QLocale::setDefault(QLocale(name));
         QtBundle::loadTranslations();
@@ -228,8 +265,16 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
              .activity = text("status_desktop_failed").arg("12:00", cause).toStdString()});
         // The preferences in the window and in their dialog, named in the language loaded last.
         application.showPreferences(delegate.preferencesStatus());
+        // In sight, title bar included: in the middle of the screen.
+        QDialog placed;
+        placeInSight(placed);
+        EXPECT_LT((placed.geometry().center() - screen.center()).manhattanLength(), 4);
         application.openPreferencesDialog();
-        pause(200ms);
+        QDialog& dialog = application.preferencesDialog();
+        EXPECT_TRUE(waitUntil([&] {
+            return dialog.frameGeometry() != dialog.geometry() &&
+                   QGuiApplication::primaryScreen()->geometry().contains(dialog.frameGeometry());
+        })) << dialog.frameGeometry().y();
         for (QWidget* shown : {static_cast<QWidget*>(&window),
                                static_cast<QWidget*>(&application.preferencesDialog())}) {
             const auto boxes = shown->findChildren<QCheckBox*>();
@@ -239,6 +284,7 @@ TEST_F(GuiTest, TheTooltipTheDialogAndTheTaskBarWindowShowTodaysPicture) {
         }
         EXPECT_EQ(application.preferencesDialog().windowTitle(), text("preferences_window_title"));
         application.preferencesDialog().hide();
+        pause(200ms);  // for the window's layout
         const QPixmap shown = labels[0]->pixmap();
         ASSERT_FALSE(shown.isNull());
         EXPECT_EQ(shown.toImage(), applicationIcon().pixmap(shown.size()).toImage());

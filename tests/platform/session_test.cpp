@@ -20,6 +20,7 @@
 #include "platform/linux/qt_bundle.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/single_instance.h"
+#include "platform/linux/system_events.h"
 #include "shell/user_status.h"
 #include "support/dbus_mock.h"
 #include "support/event_loop.h"
@@ -130,6 +131,23 @@ TEST(SingleInstanceTest, LaterLaunchesHandTheirRequestToTheFirst) {
     EXPECT_TRUE(waitUntil([&] { return received.size() == 3; }));
     EXPECT_EQ(received, (QStringList{"activate", "refresh", "quit"}));
     EXPECT_FALSE(SingleInstance(runtime.path() / "nobody.socket").tell("quit"));
+}
+
+// A request that comes before the application observes it (in its first seconds) is carried out
+// once it does, once.
+TEST(SingleInstanceTest, EarlyRequestsWaitForTheirObserver) {
+    TempDir runtime;
+    SingleInstance first(runtime.path() / "daylume.socket");
+    ASSERT_TRUE(first.claim("activate"));
+    QtSystemEvents events(first);
+    for (const char* request : {"preferences", "preferences", "refresh"})
+        EXPECT_TRUE(SingleInstance(runtime.path() / "daylume.socket").tell(request));
+    pause(300ms);
+    int preferences = 0;
+    events.addObserver(SystemEvent::PreferencesRequest, [&] { ++preferences; });
+    EXPECT_TRUE(waitUntil([&] { return preferences == 1; }));
+    pause(100ms);
+    EXPECT_EQ(preferences, 1);
 }
 
 // Another local user must neither receive this user's launches nor keep Daylume from starting:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QIcon>
 #include <QString>
 #include <filesystem>
@@ -21,6 +22,12 @@ QString localized(const char* key);
 
 // The application's icon, for its windows and dialogs.
 QIcon applicationIcon();
+
+// Before it is shown, a dialog goes to the middle of the screen, title bar included.
+void placeInSight(QWidget& dialog);
+// Shows the dialog in sight and waits until it is closed. It blocks only itself: the tray's menu
+// and Daylume's windows answer while it is open.
+int execInSight(QDialog& dialog);
 
 // Shows the alert and waits until it is closed: kAlertFirstButtonReturn for the first button,
 // one more for each following one.

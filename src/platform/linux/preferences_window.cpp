@@ -87,6 +87,7 @@ PreferencesDialog::PreferencesDialog(const PreferenceActions& actions) : panel_(
 
 void PreferencesDialog::open() {
     setWindowTitle(localized("preferences_window_title"));
+    if (!isVisible()) placeInSight(*this);
     show();
     raise();
     activateWindow();

@@ -15,14 +15,15 @@ class PreferencesPanel final : public QGroupBox {
 public:
     // `actions` must outlive the panel: it is read when the user acts.
     explicit PreferencesPanel(const PreferenceActions& actions);
+    // Keeps the status, and shows it where the panel is seen.
     void show(const PreferencesStatus& status);
+    // Shows the status kept, seen or not.
+    void fill();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void fill();
-
     PreferencesStatus status_;
     QCheckBox ultraHD_, lockScreen_, startAtLogin_;
     QLabel ultraHDNote_, lockScreenNote_;

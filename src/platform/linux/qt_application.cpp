@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTimer>
 #include <QUrl>
 
 #include "platform/linux/desktop_notifications.h"
@@ -45,10 +44,7 @@ void QtApplication::terminate() {
 void QtApplication::setActivationPolicy(ActivationPolicy policy) {
     policy_ = policy;
     if (policy == ActivationPolicy::Regular) {
-        // Mapped minimized, X11 window managers show a window normally all the same (Qt gives it
-        // no iconic initial state): it is minimized once it is there.
-        viewController_.QWidget::show();
-        QTimer::singleShot(0, &viewController_, [this] { viewController_.showMinimized(); });
+        viewController_.appearMinimized();
     } else
         viewController_.hide();
 }

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 namespace daylume {
 
@@ -11,13 +12,23 @@ QtSystemEvents::QtSystemEvents(SingleInstance& instance)
       network_([this] { post(SystemEvent::NetworkReturn); }) {
     QObject::connect(&instance, &SingleInstance::received, &context_,
                      [this](const QString& message) {
-                         if (message == QLatin1String("activate")) post(SystemEvent::Activation);
-                         if (message == QLatin1String("refresh")) post(SystemEvent::RefreshRequest);
+                         if (message == QLatin1String("activate")) request(SystemEvent::Activation);
+                         if (message == QLatin1String("refresh"))
+                             request(SystemEvent::RefreshRequest);
                          if (message == QLatin1String("preferences"))
-                             post(SystemEvent::PreferencesRequest);
+                             request(SystemEvent::PreferencesRequest);
                      });
-    QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &context_,
-                     [this](QWindow* window) { focusChanged(window); });
+    if (qGuiApp)
+        QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &context_,
+                         [this](QWindow* window) { focusChanged(window); });
+}
+
+// A later launch said that it would be done: a request that comes before anyone observes it (in
+// the first seconds) waits for its observer, once.
+void QtSystemEvents::request(SystemEvent event) {
+    if (std::ranges::any_of(observers_, [&](const auto& each) { return each.first == event; }))
+        return post(event);
+    if (std::ranges::find(requested_, event) == requested_.end()) requested_.push_back(event);
 }
 
 // One of Daylume's windows takes the focus while none had it. Not Qt's application state: a
@@ -41,6 +52,8 @@ void QtSystemEvents::focusChanged(QWindow* window) {
 
 void QtSystemEvents::addObserver(SystemEvent event, Task handler) {
     observers_.emplace_back(event, std::move(handler));
+    if (std::erase(requested_, event))
+        QTimer::singleShot(0, &context_, [this, event] { post(event); });  // after the set-up
 }
 
 void QtSystemEvents::removeObservers() {

@@ -22,10 +22,12 @@ public:
 
 private:
     void post(SystemEvent event);
+    void request(SystemEvent event);
     void focusChanged(QWindow* window);
 
     std::vector<std::pair<SystemEvent, Task>> observers_;
-    bool focused_ = false;  // one of Daylume's windows has the focus
+    std::vector<SystemEvent> requested_;  // before anyone observed them
+    bool focused_ = false;                // one of Daylume's windows has the focus
     QMetaObject::Connection closing_;
     QObject context_;
     LogindWakeSource wakes_;

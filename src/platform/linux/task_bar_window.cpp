@@ -72,6 +72,17 @@ void ViewController::fill(const PictureStatus& status) {
         label->setVisible(!label->text().isEmpty());
 }
 
+void ViewController::appearMinimized() {
+    // Minimized before it is mapped, as its initial state: minimized once there, the window
+    // manager may have shown it first. Laid out first, too: a resize by its layout once it is
+    // made takes the minimized state away again (Qt's xcb window).
+    fill(status_);
+    preferences_.fill();
+    layout()->activate();
+    setWindowState(Qt::WindowMinimized);
+    QWidget::show();
+}
+
 void ViewController::setActions(std::vector<MenuEntry> actions) {
     for (MenuEntry& entry : actions) {
         auto* button = new QPushButton(qString(entry.title), this);

@@ -22,6 +22,9 @@ public:
     void show(const PictureStatus& status);
     PreferencesPanel& preferences() { return preferences_; }
     void setActions(std::vector<MenuEntry> actions);
+    // Shows it minimized from its first appearance: the task-bar entry alone, the window not
+    // flashing up first.
+    void appearMinimized();
     // Called when the user closes the window, which removes the task-bar entry.
     std::function<void()> onClose;
 
