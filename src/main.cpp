@@ -81,6 +81,7 @@ int main(int argc, char* argv[]) {
 
     daylume::QtPlatform platform(instance);
     daylume::AppDelegate delegate(platform.platform());
+    delegate.startedAtLogin = command.atLogin;
     QObject::connect(&app, &QCoreApplication::aboutToQuit,
                      [&delegate] { delegate.applicationWillTerminate(); });
     QMetaObject::invokeMethod(

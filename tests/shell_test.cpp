@@ -24,6 +24,9 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsThenEventsRunChecks) {
     sim.loop.runUntil(Seconds(3.0));
     ASSERT_EQ(sim.application.statusItemsMade, 1);
     EXPECT_EQ(sim.application.statusItem->image, "StatusIcon");
+    sim.notifications.post(SystemEvent::Relaunch);  // with a tray, no window shows
+    EXPECT_EQ(sim.application.presented, 0);
+    EXPECT_EQ(sim.application.statusActions.size(), 2u);
     EXPECT_TRUE(sim.log.lines().empty());
     sim.notifications.post(SystemEvent::Wake);
     sim.notifications.post(SystemEvent::Activation);
@@ -60,6 +63,28 @@ TEST_F(ShellTest, TheTrayIconComesAfterThreeSecondsThenEventsRunChecks) {
     EXPECT_EQ(sim.application.terminations, 0);
     menu[6].action();
     EXPECT_EQ(sim.application.terminations, 1);
+}
+
+// Without a tray the window is Daylume's face: shown when the user launches Daylume, and again at
+// a second launch, not at login; it offers the menu's commands besides its own buttons.
+TEST(ShellWithoutTrayTest, TheWindowShowsForTheUserAndOffersTheMenu) {
+    for (const bool atLogin : {false, true}) {
+        SimPlatform sim;
+        sim.application.trayHost = false;
+        AppDelegate delegate(sim.platform);
+        delegate.startedAtLogin = atLogin;
+        delegate.applicationDidFinishLaunching();
+        sim.loop.runUntil(Seconds(3));
+        EXPECT_EQ(sim.application.presented, atLogin ? 0 : 1);
+        std::vector<std::string> titles;
+        for (const MenuEntry& action : sim.application.statusActions)
+            titles.push_back(action.title);
+        EXPECT_EQ(titles,
+                  (std::vector<std::string>{"menu_refresh", "button_open_folder", "menu_about",
+                                            "menu_source", "menu_preferences", "menu_quit"}));
+        sim.notifications.post(SystemEvent::Relaunch);
+        EXPECT_EQ(sim.application.presented, atLogin ? 1 : 2);
+    }
 }
 
 // Quitting before the deferred set-up, or after it: nothing new starts, and only lookups

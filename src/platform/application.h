@@ -69,6 +69,8 @@ public:
     virtual void setImage(std::string_view name) = 0;
     virtual void setMenu(std::vector<MenuEntry> entries) = 0;
     virtual void setToolTip(std::string_view text) = 0;
+    // Whether the desktop has a tray to show the icon in now.
+    virtual bool trayExists() const = 0;
 };
 
 // The running application as the desktop sees it. Main thread only.
@@ -86,9 +88,12 @@ public:
     virtual void openURL(const Url& url) = 0;
     // Shows a folder in the user's file manager.
     virtual void openFolder(const std::filesystem::path& folder) = 0;
-    // The content of the window that gives the task-bar entry, and its buttons.
+    // The content of the window that gives the task-bar entry, and its buttons; a second call
+    // adds more.
     virtual void showStatus(const PictureStatus& status) = 0;
     virtual void setStatusActions(std::vector<MenuEntry> actions) = 0;
+    // Gives the application its task-bar entry and brings its window to the front.
+    virtual void presentWindow() = 0;
     // The choices, in the task-bar window and the preferences dialog, and what they do.
     virtual void showPreferences(const PreferencesStatus& status) = 0;
     virtual void setPreferenceActions(PreferenceActions actions) = 0;
@@ -123,6 +128,7 @@ enum class SystemEvent {
     RefreshRequest,      // from outside the application, e.g. its command line
     NetworkReturn,       // full network access again after none or a limited one
     PreferencesRequest,  // from outside the application: show the preferences
+    Relaunch,            // the user launched the application again
 };
 
 // System events the application observes; handlers run on the main thread.

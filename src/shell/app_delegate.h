@@ -115,6 +115,8 @@ public:
         return WallpaperStore(platform).installWallpaper(file, response, choices);
     }
 
+    // Started by the session at login, not by the user.
+    bool startedAtLogin = false;
     // The tray icon, made once by setupStatusItem.
     std::unique_ptr<StatusItem> statusItem;
     // The address of the image whose download was started most recently; never cleared.

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <iterator>
+
 #include "shell/app_delegate.h"
 
 namespace daylume {
@@ -18,6 +21,14 @@ void AppDelegate::setupStatusItem() {
         {},  // separator
         {localized("menu_quit"), 'q', [this] { platform_.application.terminate(); }},
     };
+    // Without a tray the window is Daylume's face: it offers the menu's commands but those it has
+    // already (Refresh, itself), and shows itself when the user, not the session at login,
+    // launches Daylume.
+    const bool noTray = !statusItem || !statusItem->trayExists();
+    std::vector<MenuEntry> commands;
+    std::ranges::copy_if(menu, std::back_inserter(commands), [](const MenuEntry& entry) {
+        return !entry.title.empty() && entry.keyEquivalent != 'r' && entry.keyEquivalent != 'd';
+    });
     if (statusItem) statusItem->setMenu(std::move(menu));
     platform_.application.setStatusActions({
         {localized("menu_refresh"), 0, [this] { refreshWallpaper(); }},
@@ -31,6 +42,7 @@ void AppDelegate::setupStatusItem() {
              }
          }},
     });
+    if (noTray) platform_.application.setStatusActions(std::move(commands));
     updateStatus();
 
     platform_.notifications.addObserver(SystemEvent::Wake, [this] { tryFetchAfterWake(); });
@@ -39,6 +51,10 @@ void AppDelegate::setupStatusItem() {
     platform_.notifications.addObserver(SystemEvent::RefreshRequest,
                                         [this] { refreshWallpaper(); });
     platform_.notifications.addObserver(SystemEvent::NetworkReturn, [this] { networkDidReturn(); });
+    platform_.notifications.addObserver(SystemEvent::Relaunch, [this] {
+        if (!statusItem || !statusItem->trayExists()) platform_.application.presentWindow();
+    });
+    if (noTray && !startedAtLogin) platform_.application.presentWindow();
     platform_.notifications.addObserver(SystemEvent::PreferencesRequest,
                                         [this] { platform_.application.openPreferencesDialog(); });
 

@@ -36,23 +36,27 @@ run; expect 1 "without a display"
     fail "without a display: $err"
 NO_DISPLAY=
 
-# No tray yet: one line says how to get one, and the icon comes when a tray does.
+# Started at login by the autostart entry, with no tray yet: one line says how to get one, and no
+# window shows; launched again by the user, the window does. The icon comes when a tray does.
 mkdir "$work/bin" && printf '#!/bin/sh\necho "$1" >%s/opened; echo opener; echo opener >&2\n' "$work" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
+windows() { xdotool search --onlyvisible --name '^Daylume$' | wc -l; }
 started=$(date +%s%N)
-PATH=$work/bin:$PATH "$daylume" >"$log" 2>"$work/first.err" &
+PATH=$work/bin:$PATH "$daylume" $(sed -n 's/^Exec=daylume//p' "$(dirname "$0")/../../packaging/io.github.daylume.Daylume-autostart.desktop") \
+    >"$log" 2>"$work/first.err" &
 first=$! pids="$pids $!"
 wait_for 'grep -q "$tray_line" "$work/first.err"' 10 || fail "no line about the missing tray"
+sleep 0.5
+[ "$(windows)" -eq 0 ] || fail "a window at login"
+run; expect 0 "a second launch"
+[ "$err" = "Daylume is already running; it will look for a new picture." ] || fail "second launch: $err"
+wait_for '[ "$(windows)" -eq 1 ]' 5 || fail "no window for the user without a tray"
+wait_for '[ "$(count "💡 唤醒或激活后尝试补偿拉取新图")" -ge 1 ]' 5 || fail "the launch was no activation"
+[ "$(count "🕔")" -eq 0 ] || fail "the launch check ran early"
 trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
 pids="$pids $!"
 wait_for icon_shown 10 || fail "the tray icon never appeared"
 [ "$(grep -c "$tray_line" "$work/first.err")" -eq 1 ] || fail "the tray line came more than once"
-
-# A later launch hands over its request and says so.
-run; expect 0 "a second launch"
-[ "$err" = "Daylume is already running; it will look for a new picture." ] || fail "second launch: $err"
-wait_for '[ "$(count "💡 唤醒或激活后尝试补偿拉取新图")" -ge 1 ]' 5 || fail "the launch was no activation"
-[ "$(count "🕔")" -eq 0 ] || fail "the launch check ran early"
 
 # 3 s to the tray set-up, 5 s more to the check; polling only makes it look later.
 wait_for '[ "$(count "🕔 启动后静默补偿检查开始")" -ge 1 ]' 30 || fail "no launch check"

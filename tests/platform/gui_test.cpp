@@ -67,6 +67,9 @@ protected:
         // lets go of the others.
         service.configure(R"({"markets": {"*": {"delay": 0.5}}})");
         system.addObserver(SystemEvent::Activation, [this] { ++activations; });
+        // As at login: the test's tray may still be starting when the icon is made, and the
+        // window would show for the user then.
+        delegate.startedAtLogin = true;
     }
     void TearDown() override {
         for (QProcess* process : {&tray, &windowManager}) {

@@ -38,8 +38,9 @@ TEST(AutostartTest, TheUsersEntryTurnsTheSystemsOffAndIsGoneWhenItAddsNothing) {
     f.autostart.setEnabled(true);
     EXPECT_TRUE(f.autostart.enabled());
     const std::string own = readText(f.userEntry);
-    EXPECT_NE(own.find("Exec=\"" + (f.temp.path() / "my bin/daylume").string() + "\"\n"),
-              std::string::npos)
+    EXPECT_NE(
+        own.find("Exec=\"" + (f.temp.path() / "my bin/daylume").string() + "\" --autostart\n"),
+        std::string::npos)
         << own;
     EXPECT_EQ(own.find("Hidden"), std::string::npos);
     QProcess validate;

@@ -145,6 +145,7 @@ int SimApplication::runModal(const Alert& alert) {
 
 std::unique_ptr<StatusItem> SimApplication::makeStatusItem() {
     auto item = std::make_unique<SimStatusItem>();
+    item->tray = trayHost;
     statusItem = item.get();
     ++statusItemsMade;
     return item;

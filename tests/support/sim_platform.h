@@ -188,6 +188,8 @@ public:
         void setImage(std::string_view name) override { image = name; }
         void setMenu(std::vector<MenuEntry> entries) override { menu = std::move(entries); }
         void setToolTip(std::string_view text) override { toolTip = text; }
+        bool trayExists() const override { return tray; }
+        bool tray = true;
     };
 
     void terminate() override { ++terminations; }
@@ -197,7 +199,13 @@ public:
     void openURL(const Url& url) override { openedURLs.push_back(url.absoluteString()); }
     void openFolder(const std::filesystem::path&) override {}
     void showStatus(const PictureStatus& value) override { status = value; }
-    void setStatusActions(std::vector<MenuEntry>) override {}
+    void setStatusActions(std::vector<MenuEntry> actions) override {
+        std::ranges::move(actions, std::back_inserter(statusActions));
+    }
+    void presentWindow() override {
+        policy = ActivationPolicy::Regular;
+        ++presented;
+    }
     void postNotification(const Notification& notification) override {
         notifications.push_back(notification);
     }
@@ -223,6 +231,9 @@ public:
     PreferencesStatus preferences;
     PreferenceActions preferenceActions;
     int preferencesDialogs = 0;
+    std::vector<MenuEntry> statusActions;  // the window's buttons
+    int presented = 0;
+    bool trayHost = true;  // the status items made have a tray
     std::vector<std::pair<std::filesystem::path, std::string>> savedCopies;
 };
 

@@ -45,7 +45,8 @@ def programs_for(path):
     if path == 'src/shell/app_delegate.cpp': return LOGIC
     if path.startswith(NO_NETWORK): return ['behaviour_tests', 'platform_tests']
     if path.startswith('src/platform/linux/curl_http_client'): return ['network_tests']
-    if path.startswith(('src/main.cpp', 'src/platform/linux/unix_signals')): return ['app']
+    if path.startswith(('src/main.cpp', 'src/platform/linux/unix_signals',
+                        'src/platform/linux/command_line')): return ['app']
     if path.startswith('src/platform/linux/single_instance'): return ['qt_platform_tests', 'app']
     if path.startswith(('src/platform/linux/qt_application', 'src/platform/linux/task_bar_window',
                         'src/platform/linux/preferences_window',

@@ -22,7 +22,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "runs."));
     const QCommandLineOption quit(QStringLiteral("quit"),
                                   QStringLiteral("Asks the running Daylume to quit."));
-    parser.addOptions({refresh, preferences, quit});
+    const QCommandLineOption autostart(
+        QStringLiteral("autostart"),
+        QStringLiteral("Started by the session at login: without a system tray, Daylume then shows "
+                       "no window."));
+    parser.addOptions({refresh, preferences, quit, autostart});
 
     // Read before QApplication exists, when Qt cannot name the program itself.
     const QString usage =
@@ -46,10 +50,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         std::printf("Daylume %s\n", qPrintable(QCoreApplication::applicationVersion()));
         return {.exitStatus = 0};
     }
-    if (parser.isSet(quit)) return {.request = CommandLine::Request::Quit};
-    if (parser.isSet(refresh)) return {.request = CommandLine::Request::Refresh};
-    if (parser.isSet(preferences)) return {.request = CommandLine::Request::Preferences};
-    return {};
+    CommandLine command{.atLogin = parser.isSet(autostart)};
+    if (parser.isSet(quit)) command.request = CommandLine::Request::Quit;
+    if (parser.isSet(refresh)) command.request = CommandLine::Request::Refresh;
+    if (parser.isSet(preferences)) command.request = CommandLine::Request::Preferences;
+    return command;
 }
 
 }  // namespace daylume

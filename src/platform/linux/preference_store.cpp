@@ -126,7 +126,7 @@ void Autostart::setEnabled(bool on) const {
     set("Type", "Application");
     set("Name", "Daylume");
     set("Comment", "Keep the desktop picture set to the Bing image of the day");
-    set("Exec", execQuoted(program_));
+    set("Exec", execQuoted(program_) + " --autostart");
     set("TryExec", program_);
     set("Icon", "io.github.daylume.Daylume");
     set("Terminal", "false");

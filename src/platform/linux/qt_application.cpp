@@ -49,6 +49,14 @@ void QtApplication::setActivationPolicy(ActivationPolicy policy) {
         viewController_.hide();
 }
 
+void QtApplication::presentWindow() {
+    policy_ = ActivationPolicy::Regular;
+    if (!viewController_.isVisible()) placeInSight(viewController_);
+    viewController_.showNormal();
+    viewController_.raise();
+    viewController_.activateWindow();
+}
+
 int QtApplication::runModal(const Alert& alert) {
     return runAlert(alert);
 }

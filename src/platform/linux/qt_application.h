@@ -25,6 +25,7 @@ public:
     void setStatusActions(std::vector<MenuEntry> actions) override {
         viewController_.setActions(std::move(actions));
     }
+    void presentWindow() override;
     void showPreferences(const PreferencesStatus& status) override;
     void setPreferenceActions(PreferenceActions actions) override {
         preferenceActions_ = std::move(actions);

@@ -25,6 +25,9 @@ public:
     void setImage(std::string_view name) override;
     void setMenu(std::vector<MenuEntry> entries) override;
     void setToolTip(std::string_view text) override;
+    bool trayExists() const override {
+        return tray_ || statusNotifierHostExists() || x11TrayExists();
+    }
 
     // The tray icon once a tray exists; for tests.
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }

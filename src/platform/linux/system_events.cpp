@@ -12,7 +12,10 @@ QtSystemEvents::QtSystemEvents(SingleInstance& instance)
       network_([this] { post(SystemEvent::NetworkReturn); }) {
     QObject::connect(&instance, &SingleInstance::received, &context_,
                      [this](const QString& message) {
-                         if (message == QLatin1String("activate")) request(SystemEvent::Activation);
+                         if (message == QLatin1String("activate")) {
+                             request(SystemEvent::Activation);
+                             request(SystemEvent::Relaunch);
+                         }
                          if (message == QLatin1String("refresh"))
                              request(SystemEvent::RefreshRequest);
                          if (message == QLatin1String("preferences"))

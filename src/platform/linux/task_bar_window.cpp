@@ -11,7 +11,7 @@
 namespace daylume {
 
 ViewController::ViewController(const PreferenceActions& actions)
-    : buttons_(new QHBoxLayout), preferences_(actions) {
+    : buttons_(new QGridLayout), preferences_(actions) {
     setWindowTitle(QStringLiteral("Daylume"));
     auto* layout = new QVBoxLayout(this);
     thumbnail_.setFixedSize(kContentWidth, kContentWidth * 9 / 16);
@@ -88,7 +88,8 @@ void ViewController::setActions(std::vector<MenuEntry> actions) {
         auto* button = new QPushButton(qString(entry.title), this);
         QObject::connect(button, &QPushButton::clicked, button,
                          [action = std::move(entry.action)] { action(); });
-        buttons_->addWidget(button);
+        const int at = buttons_->count();
+        buttons_->addWidget(button, at / 2, at % 2);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QWidget>
 #include <filesystem>
@@ -38,7 +38,7 @@ private:
     PictureStatus status_;
     bool filled_ = false;
     QLabel thumbnail_, title_, credit_, setAt_, activity_;
-    QHBoxLayout* buttons_;
+    QGridLayout* buttons_;  // two a row
     PreferencesPanel preferences_;
     std::optional<std::filesystem::path> picture_;  // the one the thumbnail shows
 };
