@@ -120,10 +120,24 @@ TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning
     EXPECT_EQ(warning, "daylume: " + file.toStdString() +
                            ": UltraHD=maybe is neither true nor false; it is ignored\n");
 
-    // Unwritable: the store says so.
-    fs::remove(file.toStdString());
-    fs::create_directories(file.toStdString());
-    EXPECT_THROW(store.save(Preference::LockScreen, true), Failure);
+    // A file larger than 1 MiB, no text or a folder is not read: the defaults, with one warning
+    // that says why; nor is it written over.
+    const std::string path = file.toStdString();
+    for (const auto& [text, why] : std::vector<std::pair<std::string, std::string>>{
+             {std::string(2 << 20, '#'), "it is larger than 1 MiB"},
+             {"[General]\nUltraHD=true\n\xff\xfe", "it is not a text file"},
+             {"", "it is a folder"}}) {
+        fs::remove_all(path);
+        if (text.empty())
+            fs::create_directories(path);
+        else
+            write(path, text);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(store.load().ultraHD);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "daylume: " + path + ": " + why + "; the defaults are used\n");
+        EXPECT_THROW(store.save(Preference::LockScreen, true), Failure);
+    }
 }
 
 TEST(SaveCopyTest, TheCopyIsWholeOrNotThere) {

@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -69,6 +71,24 @@ std::string execQuoted(const std::string& program) {
     throw Failure(makeError(ErrorDomain::Settings, SettingsFailure::NotSaved,
                             "could not write " + file.toStdString() + ": " + why.toStdString(),
                             Cause::SettingsNotSaved, file.toStdString()));
+}
+
+// Why the settings file cannot be read as one, if it cannot: QSettings would read any file whole,
+// and keep what it read for the rest of the run.
+std::optional<QString> unreadable(const QString& file) {
+    constexpr qint64 kMaxBytes = 1 << 20;
+    const QFileInfo info(file);
+    if (!info.exists()) return std::nullopt;
+    if (info.isDir()) return QStringLiteral("it is a folder");
+    if (info.size() > kMaxBytes) return QStringLiteral("it is larger than 1 MiB");
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("it cannot be read (%1)").arg(in.errorString());
+    const QByteArray bytes = in.read(kMaxBytes);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (bytes.contains('\0') || utf8.hasError()) return QStringLiteral("it is not a text file");
+    return std::nullopt;
 }
 
 }  // namespace
@@ -155,25 +175,32 @@ QString QtPreferenceStore::userSettingsFile() {
 
 Preferences QtPreferenceStore::load() const {
     Preferences preferences;
+    preferences.startAtLogin = autostart_.enabled();
+    // Not the log's: standard error, where a person who edited the file looks.
+    if (const std::optional<QString> why = unreadable(settingsFile_)) {
+        std::fprintf(stderr, "daylume: %s: %s; the defaults are used\n", qPrintable(settingsFile_),
+                     qPrintable(*why));
+        return preferences;
+    }
     const QSettings settings(settingsFile_, QSettings::IniFormat);
     for (const auto& [preference, key] : kKeys) {
         const QVariant value = settings.value(QLatin1String(key));
         if (!value.isValid()) continue;
         const QString text = value.toString().toLower();
         if (text != QLatin1String("true") && text != QLatin1String("false")) {
-            // Not the log's: standard error, where a person who edited the file looks.
             std::fprintf(stderr, "daylume: %s: %s=%s is neither true nor false; it is ignored\n",
                          qPrintable(settingsFile_), key, qPrintable(value.toString()));
             continue;
         }
         choice(preferences, preference) = text == QLatin1String("true");
     }
-    preferences.startAtLogin = autostart_.enabled();
     return preferences;
 }
 
 void QtPreferenceStore::save(Preference preference, bool on) {
     if (preference == Preference::StartAtLogin) return autostart_.setEnabled(on);
+    if (const std::optional<QString> why = unreadable(settingsFile_))
+        failWrite(settingsFile_, *why);
     QSettings settings(settingsFile_, QSettings::IniFormat);
     for (const auto& [each, key] : kKeys)
         if (each == preference) settings.setValue(QLatin1String(key), on);
