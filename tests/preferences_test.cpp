@@ -149,6 +149,14 @@ TEST_F(PreferencesTest, ACopyIsOfferedOnceAPictureIsShownAndAFailedSaveKeepsTheC
     sim.application.preferenceActions.changed(Preference::StartAtLogin, true);
     EXPECT_EQ(sim.application.alerts.back().messageText, "alert_preferences_not_saved");
     EXPECT_FALSE(sim.application.preferences.chosen.startAtLogin);
+
+    // In a sandbox, starting at login is the desktop's to choose: off, with the reason.
+    sim.preferences.kept.startAtLogin = true;
+    sim.preferences.sandboxed = true;
+    delegate.loadPreferences();
+    delegate.updateStatus();
+    EXPECT_FALSE(sim.application.preferences.chosen.startAtLogin);
+    EXPECT_EQ(sim.application.preferences.startAtLoginNote, "preferences_start_at_login_sandboxed");
 }
 
 TEST(FileNameTest, KeepsTheTitleReadableAndTheNameSafe) {

@@ -283,5 +283,9 @@
         <source>menu_preferences</source>
         <translation>Preferences…</translation>
     </message>
+    <message>
+        <source>preferences_start_at_login_sandboxed</source>
+        <translation>Inside Flatpak, Daylume cannot add itself to the programs started at login: add it in your desktop&apos;s startup settings.</translation>
+    </message>
 </context>
 </TS>

@@ -283,5 +283,9 @@
         <source>menu_preferences</source>
         <translation>偏好设置…</translation>
     </message>
+    <message>
+        <source>preferences_start_at_login_sandboxed</source>
+        <translation>在 Flatpak 中，Daylume 无法将自己加入登录时启动的程序：请在桌面的启动设置中添加。</translation>
+    </message>
 </context>
 </TS>

@@ -52,9 +52,10 @@ struct PictureStatus {
 // The choices as the task-bar window and the preferences dialog show them.
 struct PreferencesStatus {
     Preferences chosen;
-    std::string ultraHDNote;     // e.g. that the screen is larger than the picture; may be empty
-    std::string lockScreenNote;  // why the lock screen cannot be chosen; empty when it can
-    bool canSaveCopy = false;    // a picture is on the desktop
+    std::string ultraHDNote;       // e.g. that the screen is larger than the picture; may be empty
+    std::string lockScreenNote;    // why the lock screen cannot be chosen; empty when it can
+    std::string startAtLoginNote;  // likewise starting at login
+    bool canSaveCopy = false;      // a picture is on the desktop
 };
 struct PreferenceActions {
     std::function<void(Preference preference, bool on)> changed;

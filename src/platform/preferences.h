@@ -31,6 +31,8 @@ public:
     virtual Preferences load() const = 0;
     // Keeps one choice; throws Failure when it could not be kept.
     virtual void save(Preference preference, bool on) = 0;
+    // Whether starting at login is Daylume's to choose here (a sandbox cannot).
+    virtual bool keepsStartAtLogin() const { return true; }
 };
 
 }  // namespace daylume

@@ -64,6 +64,10 @@ PreferencesStatus AppDelegate::preferencesStatus() const {
             status.lockScreenNote = localized("preferences_lock_screen_unknown");
             break;
     }
+    if (!platform_.preferences.keepsStartAtLogin()) {
+        status.chosen.startAtLogin = false;
+        status.startAtLoginNote = localized("preferences_start_at_login_sandboxed");
+    }
     const auto& shown = status_.shownPicture();
     status.canSaveCopy = shown.has_value();
     if (shown && !preferences_.ultraHD) {

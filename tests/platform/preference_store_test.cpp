@@ -110,6 +110,10 @@ TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning
     EXPECT_TRUE(store.load().startAtLogin);
     EXPECT_TRUE(f.autostart.enabled());
     EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("UltraHD").toString(), "true");
+    // Inside Flatpak the host's autostart folders are out of reach: nothing is read from them.
+    setenv("FLATPAK_ID", "io.github.daylume.Daylume", 1);
+    EXPECT_FALSE(store.keepsStartAtLogin() || store.load().startAtLogin);
+    unsetenv("FLATPAK_ID");
 
     write(file.toStdString(), "[General]\nUltraHD=maybe\nLockScreen=TRUE\n");
     testing::internal::CaptureStderr();

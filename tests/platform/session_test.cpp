@@ -150,6 +150,24 @@ TEST(SingleInstanceTest, EarlyRequestsWaitForTheirObserver) {
     EXPECT_EQ(preferences, 1);
 }
 
+// A socket's path has room for 107 bytes: a longer runtime folder gives way to the cache's, and a
+// longer cache folder leaves the single instance off, saying why.
+TEST(SingleInstanceTest, AFolderTooLongForASocketIsPassedOver) {
+    TempDir temp;
+    const fs::path deep = temp.path() / std::string(100, 'r');
+    fs::create_directories(deep);
+    fs::permissions(deep, fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+    setenv("XDG_CACHE_HOME", temp.path().c_str(), 1);
+    EXPECT_EQ(SingleInstance::defaultSocketPath(), temp.path() / "daylume/daylume.socket");
+    setenv("XDG_CACHE_HOME", deep.c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SingleInstance::defaultSocketPath(), fs::path());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("too long a path"), std::string::npos);
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_CACHE_HOME");
+}
+
 // Another local user must neither receive this user's launches nor keep Daylume from starting:
 // not through a folder of theirs at the fallback path, nor through a socket they listen on.
 // Without XDG_RUNTIME_DIR the socket lives in the user's cache folder, never in a shared one.

@@ -244,6 +244,8 @@ public:
     std::optional<Error> failure;
     Preferences load() const override { return kept; }
     void save(Preference preference, bool on) override;
+    bool keepsStartAtLogin() const override { return !sandboxed; }
+    bool sandboxed = false;
 };
 
 // Settings and string tables from maps; a key without an entry is its own text.

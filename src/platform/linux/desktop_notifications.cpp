@@ -9,12 +9,14 @@
 #include <QUrl>
 #include <cstdlib>
 
+#include "platform/linux/desktop/desktop_session.h"
+
 namespace daylume {
 
 void postDesktopNotification(const Notification& notification) {
     const QString title = QString::fromStdString(notification.title);
     const QString body = QString::fromStdString(notification.body);
-    if (std::getenv("FLATPAK_ID") || QFile::exists(QStringLiteral("/.flatpak-info"))) {
+    if (insideFlatpak()) {
         // Inside the sandbox only the portal is there to ask; it takes plain text.
         QDBusMessage message =
             QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/error.h"
+#include "platform/linux/desktop/desktop_session.h"
 
 namespace daylume {
 namespace fs = std::filesystem;
@@ -173,9 +174,14 @@ QString QtPreferenceStore::userSettingsFile() {
            QStringLiteral("/Daylume/Daylume.conf");
 }
 
+bool QtPreferenceStore::keepsStartAtLogin() const {
+    // The session reads its autostart entries from the host's folders, not the sandbox's.
+    return !insideFlatpak();
+}
+
 Preferences QtPreferenceStore::load() const {
     Preferences preferences;
-    preferences.startAtLogin = autostart_.enabled();
+    preferences.startAtLogin = keepsStartAtLogin() && autostart_.enabled();
     // Not the log's: standard error, where a person who edited the file looks.
     if (const std::optional<QString> why = unreadable(settingsFile_)) {
         std::fprintf(stderr, "daylume: %s: %s; the defaults are used\n", qPrintable(settingsFile_),

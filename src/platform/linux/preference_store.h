@@ -43,6 +43,7 @@ public:
 
     Preferences load() const override;
     void save(Preference preference, bool on) override;
+    bool keepsStartAtLogin() const override;
 
 private:
     QString settingsFile_;

@@ -30,6 +30,7 @@ PreferencesPanel::PreferencesPanel(const PreferenceActions& actions) {
     layout->addWidget(&lockScreen_);
     addNote(lockScreenNote_);
     layout->addWidget(&startAtLogin_);
+    addNote(startAtLoginNote_);
     // Return in the dialog closes it; it must not open a file dialog instead.
     saveCopy_.setAutoDefault(false);
     layout->addWidget(&saveCopy_, 0, Qt::AlignLeft);
@@ -69,9 +70,11 @@ void PreferencesPanel::fill() {
     lockScreen_.setChecked(status.chosen.lockScreen);
     lockScreen_.setEnabled(status.lockScreenNote.empty());
     startAtLogin_.setChecked(status.chosen.startAtLogin);
+    startAtLogin_.setEnabled(status.startAtLoginNote.empty());
     ultraHDNote_.setText(qString(status.ultraHDNote));
     lockScreenNote_.setText(qString(status.lockScreenNote));
-    for (QLabel* note : {&ultraHDNote_, &lockScreenNote_})
+    startAtLoginNote_.setText(qString(status.startAtLoginNote));
+    for (QLabel* note : {&ultraHDNote_, &lockScreenNote_, &startAtLoginNote_})
         note->setVisible(!note->text().isEmpty());
     saveCopy_.setEnabled(status.canSaveCopy);
 }

@@ -26,7 +26,7 @@ protected:
 private:
     PreferencesStatus status_;
     QCheckBox ultraHD_, lockScreen_, startAtLogin_;
-    QLabel ultraHDNote_, lockScreenNote_;
+    QLabel ultraHDNote_, lockScreenNote_, startAtLoginNote_;
     QPushButton saveCopy_;
 };
 

@@ -49,8 +49,12 @@ SingleInstance::~SingleInstance() {
 }
 
 fs::path SingleInstance::defaultSocketPath() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        runtime && runtime[0] == '/' && isPrivateFolder(runtime))
+    // A socket's path has room for 107 bytes: a longer one is passed over for the next place.
+    auto fits = [](const fs::path& folder) {
+        return (folder / "daylume.socket").native().size() < sizeof(sockaddr_un::sun_path);
+    };
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && isPrivateFolder(runtime) && fits(runtime))
         return fs::path(runtime) / "daylume.socket";
     // Else a folder in this user's home: one in a shared folder such as /tmp could be taken
     // by another user first.
@@ -59,16 +63,19 @@ fs::path SingleInstance::defaultSocketPath() {
     const fs::path folder = cache && cache[0] == '/' ? fs::path(cache) / "daylume"
                             : home && home[0] == '/' ? fs::path(home) / ".cache" / "daylume"
                                                      : fs::path();
-    if (!folder.empty()) {
+    if (!folder.empty() && fits(folder)) {
         std::error_code ignored;  // checked next
         fs::create_directories(folder.parent_path(), ignored);
         ::mkdir(folder.c_str(), 0700);
         if (isPrivateFolder(folder)) return folder / "daylume.socket";
     }
+    const std::string why = folder.empty()  ? "there is no home folder"
+                            : !fits(folder) ? folder.string() + " is too long a path for a socket"
+                                            : folder.string() + " is not this user's alone";
     std::fprintf(stderr,
-                 "Daylume: no private folder for its socket (XDG_RUNTIME_DIR is not set and %s "
-                 "is not this user's alone): a later launch starts another Daylume\n",
-                 folder.empty() ? "there is no home folder" : folder.c_str());
+                 "Daylume: no private folder for its socket (XDG_RUNTIME_DIR is unset, not this "
+                 "user's alone or too long, and %s): a later launch starts another Daylume\n",
+                 why.c_str());
     return {};
 }
 

@@ -54,9 +54,12 @@ std::optional<std::string> processEnvironment(const char* name) {
     return std::nullopt;
 }
 
+bool insideFlatpak(const Environment& env) {
+    return isSet(env, "FLATPAK_ID") || std::filesystem::exists("/.flatpak-info");
+}
+
 DesktopSession detectDesktopSession(const Environment& env) {
-    if (isSet(env, "FLATPAK_ID") || std::filesystem::exists("/.flatpak-info"))
-        return DesktopSession::Portal;
+    if (insideFlatpak(env)) return DesktopSession::Portal;
     // A colon-separated list, most specific first: "ubuntu:GNOME" is GNOME.
     if (const auto current = env("XDG_CURRENT_DESKTOP")) {
         std::string_view rest = *current;

@@ -25,6 +25,9 @@ enum class DesktopSession {
 using Environment = std::function<std::optional<std::string>(const char* name)>;
 std::optional<std::string> processEnvironment(const char* name);
 
+// Inside a Flatpak sandbox, where the host's files are out of reach.
+bool insideFlatpak(const Environment& env = processEnvironment);
+
 // Decides from the session's variables which way of setting the desktop picture applies.
 DesktopSession detectDesktopSession(const Environment& env);
 std::string_view displayName(DesktopSession session);
