@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/linux/desktop/desktop_backends.h"
@@ -173,8 +174,21 @@ TEST_F(DesktopToolTest, LxqtKeepsTheModeThatShowsThePictureAfterTheNextLogin) {
         if (running) {
             ASSERT_TRUE(bus.registerService("org.pcmanfm.PCManFM"));
         }
-        set(DesktopSession::Lxqt, "/p/a.jpg", "");
-        for (int i = 0; running && i < 100 && !fs::exists(started); ++i) QThread::msleep(50);
+        std::atomic<bool> done = false;
+        std::thread install([&] {
+            EXPECT_NO_THROW(set(DesktopSession::Lxqt, "/p/a.jpg", ""));
+            done = true;
+        });
+        // The install ends once pcmanfm-qt is back on the bus, not as soon as it is started: a
+        // next one could take over the instance still starting, and end every pcmanfm-qt.
+        if (running) {
+            EXPECT_TRUE(waitUntil([&] { return fs::exists(started); }));
+            pause(std::chrono::milliseconds(300));
+            EXPECT_FALSE(done);
+            EXPECT_TRUE(bus.registerService("org.pcmanfm.PCManFM"));
+        }
+        EXPECT_TRUE(waitUntil([&] { return done.load(); }));
+        install.join();
         QSettings settings(lxqtSettings(), QSettings::IniFormat);
         EXPECT_EQ(settings.value("Desktop/WallpaperMode").toString().toStdString(), "stretch");
         EXPECT_EQ(settings.value("Desktop/Wallpaper").toString().toStdString(), "/p/a.jpg");

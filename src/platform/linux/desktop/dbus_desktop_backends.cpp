@@ -65,6 +65,16 @@ QString fileUri(const std::filesystem::path& picture) {
     return QUrl::fromLocalFile(QFile::decodeName(picture.c_str())).toString(QUrl::FullyEncoded);
 }
 
+// Waits, up to the time limit of a call, until `name` is on the bus or gone from it.
+bool waitForName(QDBusConnectionInterface* names, const QString& name, bool owned) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs);
+    while (names->isServiceRegistered(name).value() != owned) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
 // A JavaScript string literal that holds `text` whatever it contains: everything but plain
 // letters, digits and a few harmless marks is written as a \u escape.
 QString javaScriptString(const QString& text) {
@@ -262,13 +272,8 @@ void LxqtBackground::setPicture(const std::filesystem::path& picture, const Scre
                                             QStringLiteral("org.pcmanfm.Application"),
                                             QStringLiteral("quit")));
         // It writes its settings as it quits: ours go in after.
-        const auto end =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs);
-        while (names->isServiceRegistered(service)) {
-            if (std::chrono::steady_clock::now() > end)
-                fail(lxqt, "pcmanfm-qt did not quit within 10 s to take the wallpaper mode");
-            QThread::msleep(50);
-        }
+        if (!waitForName(names, service, false))
+            fail(lxqt, "pcmanfm-qt did not quit within 10 s to take the wallpaper mode");
     }
     {
         QSettings settings(settingsFile, QSettings::IniFormat);
@@ -287,6 +292,9 @@ void LxqtBackground::setPicture(const std::filesystem::path& picture, const Scre
     desktop.setStandardOutputFile(QProcess::nullDevice());
     if (!desktop.startDetached())
         fail(lxqt, "pcmanfm-qt could not be started again: " + desktop.errorString().toStdString());
+    // Back before the install ends: a next install's --set-wallpaper could otherwise take over
+    // the instance still starting, and every pcmanfm-qt would exit, leaving no desktop at all.
+    if (!waitForName(names, service, true)) fail(lxqt, "pcmanfm-qt did not come back within 10 s");
 }
 
 // ---- Desktop portal
