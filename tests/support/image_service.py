@@ -5,11 +5,11 @@
 
 Prints "listening PORT", then one line per event: "open C", "request C TARGET", "closed C".
 The JSON config, read again whenever it changes:
-  {"markets": {"en-US": B, "*": B}, "prefixes": {"/th?": B or [B, ...]}, "goaway_after": N}
+  {"markets": {"en-US": B, "*": B}, "prefixes": {"/th?": B}, "goaway_after": N}
 B says how to answer: "status", "type", "body" or "body_file", "location", "delay" (s),
 "close" (without answering; over HTTP/2 the connection goes, with every stream on it), "hang"
 (never answer), "trickle" (a body byte every so many seconds, for ever), "reset_after" (that
-many body bytes, then a reset). A list is used in turn, its last B repeating. A market's body
+many body bytes, then a reset). In place of a B, a list is used in turn, its last B repeating. A market's body
 is the archive JSON for its code unless B gives one.
 With --h2, HTTP/2 is offered by ALPN, and "goaway_after" ends each connection after N requests
 with a GOAWAY that leaves the later streams unprocessed.
@@ -34,7 +34,7 @@ import hyperframe.frame
 args = None
 config = {}
 config_stamp = None
-used = {}  # prefix -> answers of its list used so far
+used = {}  # market or prefix -> answers of its list used so far
 connections = 0
 
 
@@ -65,23 +65,28 @@ def archive_json(market):
         "title": f"Test picture {market}"}], "tooltips": {}})
 
 
+def in_turn(key, answers):
+    if not isinstance(answers, list):
+        return answers
+    n = used.get(key, 0)
+    used[key] = n + 1
+    return answers[min(n, len(answers) - 1)]
+
+
 def behaviour(target):
     load_config()
     path, _, query = target.partition("?")
     if path == "/HPImageArchive.aspx":
         market = urllib.parse.parse_qs(query).get("mkt", [""])[0]
         markets = config.get("markets", {})
-        answer = dict(markets.get(market, markets.get("*", {})))
+        key = market if market in markets else "*"
+        answer = dict(in_turn(key, markets.get(key, {})))
         if "body" not in answer and "body_file" not in answer:
             answer["body"] = archive_json(market)
         return answer
     for prefix, answers in config.get("prefixes", {}).items():
         if target.startswith(prefix):
-            if not isinstance(answers, list):
-                return answers
-            n = used.get(prefix, 0)
-            used[prefix] = n + 1
-            return answers[min(n, len(answers) - 1)]
+            return in_turn(prefix, answers)
     if args.image and target.startswith("/th?"):
         return {"type": "image/jpeg", "body_file": args.image}
     return {"status": 404, "type": "text/html", "body": "<html><h1>Not Found</h1></html>"}
