@@ -106,16 +106,17 @@ bool prune(const FileManager& files, const fs::path& folder, const fs::path& new
     std::ranges::stable_sort(others, [](const DirectoryEntry& a, const DirectoryEntry& b) {
         return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
     });
-    const auto sameName = std::ranges::stable_partition(others, [&](const DirectoryEntry& entry) {
-        return name.empty() || names[entry.path.filename()] != name;
-    });
-    const bool replaced = sameName.begin() != sameName.end();
-    for (std::size_t i = std::min<std::size_t>(kKeptImages - 1, sameName.begin() - others.begin());
+    const auto sameName =
+        std::stable_partition(others.begin(), others.end(), [&](const DirectoryEntry& entry) {
+            return name.empty() || names[entry.path.filename()] != name;
+        });
+    const bool replaced = sameName != others.end();
+    for (std::size_t i = std::min<std::size_t>(kKeptImages - 1, sameName - others.begin());
          i < others.size(); ++i)
         files.removeItem(others[i].path);
     std::string kept;
     for (const auto& [file, picture] : names)
-        if (files.fileExists(folder / file)) kept += file + "\t" + picture + "\n";
+        if (files.fileExists(folder / file)) kept.append(file).append("\t").append(picture) += '\n';
     try {
         files.writeFile(folder / kNamesFile, kept);
     } catch (const Failure&) {
