@@ -131,6 +131,46 @@ TEST_F(LookupTest, TheFirstUsableAnswerWinsAndUnusableOnesAreDroppedSilently) {
     }
 }
 
+// With a region, its market's answer is delivered, also when another market is faster; when it
+// fails, is unusable or stays silent, the first usable other answer stands in (at the deadline
+// for silence, with no deadline line).
+TEST(LookupRegionTest, TheRegionsAnswerIsDeliveredOrTheFirstOtherOneWhenItHasNone) {
+    const Error closed{ErrorDomain::Network, 4, "closed", Cause::ConnectionClosed};
+    struct Row {
+        std::optional<ScriptedAnswer> region;
+        std::string market;
+        double at;
+    };
+    for (const auto& [region, market, at] : std::vector<Row>{
+             {ScriptedAnswer{Seconds(0.3), answerWithURL("/us.jpg")}, "en-US", 0.3},
+             {ScriptedAnswer{Seconds(0.5), std::nullopt, {0, ""}, closed}, "ja-JP", 0.5},
+             {ScriptedAnswer{Seconds(0.05), std::nullopt, {0, ""}, closed}, "ja-JP", 0.1},
+             {ScriptedAnswer{Seconds(0.5), R"({"images":[]})"}, "ja-JP", 0.5},
+             {std::nullopt, "ja-JP", 5.0}}) {
+        SimPlatform sim;
+        AppDelegate delegate{sim.platform};
+        sim.preferences.kept.region = "en-US";
+        delegate.loadPreferences();
+        if (region) sim.http.script(marketURL("en-US"), *region);
+        sim.http.script(marketURL("ja-JP"), {Seconds(0.1), answerWithURL("/jp.jpg")});
+        sim.http.script(marketURL("de-DE"), {Seconds(0.2), answerWithURL("/de.jpg")});
+        std::vector<Call> calls;
+        delegate.fetchLatestImageURL([&](std::optional<FoundImage> found, const LookupFailure&) {
+            calls.push_back({found ? std::optional(found->url.absoluteString()) : std::nullopt,
+                             sim.loop.currentQueue(), sim.loop.now().count()});
+            EXPECT_TRUE(found && found->factsFinal);
+        });
+        sim.loop.runUntil(Seconds(30));
+        ASSERT_EQ(calls.size(), 1u) << market;
+        EXPECT_EQ(calls[0].url, market == "en-US" ? "https://www.bing.com/us.jpg"
+                                                  : "https://www.bing.com/jp.jpg");
+        EXPECT_EQ(calls[0].at, at);
+        EXPECT_EQ(calls[0].queue, at == 5.0 ? Queue::Main : Queue::Network);
+        EXPECT_EQ(sim.log.lines(), std::vector<std::string>{"✅ 全球优先：成功拉取 [" + market +
+                                                            "] 区域图 " + *calls[0].url});
+    }
+}
+
 // The marker goes from the address and from its base, whose Ultra HD picture is under the same
 // origin rule.
 TEST_F(LookupTest, PidMarkerIsRemovedEverywhereAndOnlyInLowerCase) {

@@ -159,6 +159,19 @@ TEST_F(PreferencesTest, ACopyIsOfferedOnceAPictureIsShownAndAFailedSaveKeepsTheC
     EXPECT_EQ(sim.application.preferences.startAtLoginNote, "preferences_start_at_login_sandboxed");
 }
 
+// Off, a new picture comes without a notification; a region chosen is kept and looked up at once.
+TEST_F(PreferencesTest, NewPicturesGoUnannouncedWhenAskedAndARegionShowsAtOnce) {
+    sim.preferences.kept.notify = false;
+    delegate.loadPreferences();
+    refresh();
+    EXPECT_EQ(sim.desktop.pictures.size(), 1u);
+    EXPECT_TRUE(sim.application.notifications.empty());
+    const auto asked = sim.http.requests().size();
+    sim.application.preferenceActions.regionChosen("en-US");
+    EXPECT_EQ(sim.preferences.kept.region, "en-US");
+    EXPECT_EQ(sim.http.requests().size(), asked + marketCodes.size());
+}
+
 TEST(FileNameTest, KeepsTheTitleReadableAndTheNameSafe) {
     EXPECT_EQ(fileNameFor("Owl/Night\n", "jpg"), "Owl Night.jpg");
     EXPECT_EQ(fileNameFor("..", "png"), "Daylume.png");

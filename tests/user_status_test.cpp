@@ -22,7 +22,7 @@ protected:
     }
 
     SimPlatform sim;
-    UserStatus status{sim.application, sim.bundle, sim.loop};
+    UserStatus status{sim.application, sim.bundle, sim.loop, *Url::parse("https://www.bing.com")};
     const LookupFailure noNetwork{Cause::NoNetwork};
 };
 

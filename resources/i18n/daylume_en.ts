@@ -287,5 +287,57 @@
         <source>preferences_start_at_login_sandboxed</source>
         <translation>Inside Flatpak, Daylume cannot add itself to the programs started at login: add it in your desktop&apos;s startup settings.</translation>
     </message>
+    <message>
+        <source>preferences_notify</source>
+        <translation>Announce new pictures</translation>
+    </message>
+    <message>
+        <source>preferences_region</source>
+        <translation>Region:</translation>
+    </message>
+    <message>
+        <source>region_any</source>
+        <translation>Any (the fastest to answer)</translation>
+    </message>
+    <message>
+        <source>region_zh-CN</source>
+        <translation>China</translation>
+    </message>
+    <message>
+        <source>region_ja-JP</source>
+        <translation>Japan</translation>
+    </message>
+    <message>
+        <source>region_en-US</source>
+        <translation>United States</translation>
+    </message>
+    <message>
+        <source>region_en-GB</source>
+        <translation>United Kingdom</translation>
+    </message>
+    <message>
+        <source>region_de-DE</source>
+        <translation>Germany</translation>
+    </message>
+    <message>
+        <source>region_fr-FR</source>
+        <translation>France</translation>
+    </message>
+    <message>
+        <source>region_en-AU</source>
+        <translation>Australia</translation>
+    </message>
+    <message>
+        <source>region_en-CA</source>
+        <translation>Canada</translation>
+    </message>
+    <message>
+        <source>button_set_as_desktop</source>
+        <translation>Set as Desktop Picture</translation>
+    </message>
+    <message>
+        <source>button_learn_more</source>
+        <translation>Learn More</translation>
+    </message>
 </context>
 </TS>

@@ -287,5 +287,57 @@
         <source>preferences_start_at_login_sandboxed</source>
         <translation>在 Flatpak 中，Daylume 无法将自己加入登录时启动的程序：请在桌面的启动设置中添加。</translation>
     </message>
+    <message>
+        <source>preferences_notify</source>
+        <translation>新图片时通知</translation>
+    </message>
+    <message>
+        <source>preferences_region</source>
+        <translation>地区：</translation>
+    </message>
+    <message>
+        <source>region_any</source>
+        <translation>任意（最先响应的）</translation>
+    </message>
+    <message>
+        <source>region_zh-CN</source>
+        <translation>中国</translation>
+    </message>
+    <message>
+        <source>region_ja-JP</source>
+        <translation>日本</translation>
+    </message>
+    <message>
+        <source>region_en-US</source>
+        <translation>美国</translation>
+    </message>
+    <message>
+        <source>region_en-GB</source>
+        <translation>英国</translation>
+    </message>
+    <message>
+        <source>region_de-DE</source>
+        <translation>德国</translation>
+    </message>
+    <message>
+        <source>region_fr-FR</source>
+        <translation>法国</translation>
+    </message>
+    <message>
+        <source>region_en-AU</source>
+        <translation>澳大利亚</translation>
+    </message>
+    <message>
+        <source>region_en-CA</source>
+        <translation>加拿大</translation>
+    </message>
+    <message>
+        <source>button_set_as_desktop</source>
+        <translation>设为桌面壁纸</translation>
+    </message>
+    <message>
+        <source>button_learn_more</source>
+        <translation>了解详情</translation>
+    </message>
 </context>
 </TS>

@@ -21,13 +21,14 @@ LookupFailure whyFailed(const HttpResponse& response, const std::optional<Error>
 // What one lookup shares between its eight answer handlers and its deadline.
 struct LookupState {
     LookupState(LookupCompletion completion, UserFactsCompletion onUserFacts, Platform& platform,
-                Url serviceOrigin)
+                Url serviceOrigin, std::string_view regionCode)
         : completion(std::move(completion)),
           onUserFacts(std::move(onUserFacts)),
           http(platform.http),
           log(platform.log),
           serviceOrigin(std::move(serviceOrigin)),
-          userMarket(marketForLocale(platform.bundle.localeName())) {}
+          userMarket(marketForLocale(platform.bundle.localeName())),
+          region(std::ranges::find(marketCodes, regionCode) - marketCodes.begin()) {}
 
     void handleMarketResponse(std::size_t market, const std::optional<std::string>& body,
                               const HttpResponse& response, const std::optional<Error>& error);
@@ -44,6 +45,9 @@ public:
 private:
     std::optional<FoundImage> delivered;
     std::bitset<marketCodes.size()> ended;  // the markets whose request has ended
+    bool expired = false;                   // the deadline has passed
+    // While the region's market may still answer: the first usable answer of another, by market.
+    std::optional<std::pair<std::size_t, FoundImage>> standIn;
     // By cause, with the last failure of each, for the deadline to tell why.
     std::array<std::pair<int, LookupFailure>, kCauseCount> failures{};
     LookupCompletion completion;
@@ -54,6 +58,9 @@ private:
     // The market in the user's language: after another market's find, it is awaited until the
     // deadline for titles the user can read.
     const std::string_view userMarket;
+    // The market the user chose, whose answer is delivered when it is usable; marketCodes.size()
+    // for any market.
+    const std::size_t region;
 };
 
 void LookupState::handleMarketResponse(std::size_t market, const std::optional<std::string>& body,
@@ -67,7 +74,14 @@ void LookupState::handleMarketResponse(std::size_t market, const std::optional<s
         if (marketCodes[market] == userMarket) userFactsEnded(std::move(found));
         return;
     }
+    if (found && market != region && region < marketCodes.size() && !ended.test(region) &&
+        !expired) {
+        if (!standIn) standIn.emplace(market, std::move(*found));
+        return;
+    }
     if (found) return deliver(market, std::move(*found));
+    // The region's market failed: another's answer will do, the first one in.
+    if (standIn && market == region) return deliver(standIn->first, std::move(standIn->second));
     LookupFailure why = whyFailed(response, error);
     auto& [count, last] = failures.at(std::size_t(why.cause));
     ++count;
@@ -77,7 +91,9 @@ void LookupState::handleMarketResponse(std::size_t market, const std::optional<s
 void LookupState::deliver(std::size_t market, FoundImage found) {
     found.market = marketCodes[market];
     const auto user = std::ranges::find(marketCodes, userMarket) - marketCodes.begin();
-    found.factsFinal = found.market == userMarket || ended.test(std::size_t(user));
+    // A region's answer is the one the user chose to read.
+    found.factsFinal =
+        region < marketCodes.size() || found.market == userMarket || ended.test(std::size_t(user));
     delivered = found;
     // The other answers would be dropped unread; their connections are better let go.
     for (std::size_t i = 0; i < requests.size(); ++i)
@@ -100,6 +116,8 @@ void LookupState::handleLookupTimeout() {
             if (marketCodes[i] == userMarket) http.cancel(requests[i]);
         return userFactsEnded(std::nullopt);
     }
+    expired = true;
+    if (standIn) return deliver(standIn->first, std::move(standIn->second));
     const auto most = std::ranges::max_element(
         failures, [](const auto& a, const auto& b) { return a.first < b.first; });
     log.line("❌ 所有区域抓取超时，返回 nil");
@@ -108,9 +126,10 @@ void LookupState::handleLookupTimeout() {
 
 }  // namespace
 
-void ImageLookup::fetch(LookupCompletion completion, UserFactsCompletion userFacts) const {
+void ImageLookup::fetch(LookupCompletion completion, UserFactsCompletion userFacts,
+                        std::string_view region) const {
     auto state = std::make_shared<LookupState>(std::move(completion), std::move(userFacts),
-                                               platform_, serviceOrigin_);
+                                               platform_, serviceOrigin_, region);
     // No answer is handled before every request is started and known.
     std::lock_guard lock(state->answerMutex);
     for (std::size_t market = 0; market < marketCodes.size(); ++market) {

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string_view>
 
 #include "pipeline/picture_types.h"
+#include "platform/markets.h"
 #include "platform/platform.h"
 
 namespace daylume {
 
-// The markets asked; the order is the order the requests start in, not a preference.
-inline constexpr std::array<std::string_view, 8> marketCodes{"zh-CN", "ja-JP", "en-US", "en-GB",
-                                                             "de-DE", "fr-FR", "en-AU", "en-CA"};
 inline constexpr Seconds lookupTimeout{5.0};
 inline constexpr std::string_view kArchivePath = "/HPImageArchive.aspx?format=js&idx=0&n=1&mkt=";
 
@@ -28,7 +25,13 @@ public:
     // When another market's find came first, the one in the user's language is awaited until the
     // deadline for titles the user can read: `userFacts` then gets what it found, on whichever
     // thread it ended.
-    void fetch(LookupCompletion completion, UserFactsCompletion userFacts) const;
+    // With a `region` (a market code), its answer is the one delivered when it is usable. Where
+    // it failed, the first usable answer of another market is delivered at once; where it is
+    // still silent at the deadline, the first that came in is, then.
+    void fetch(LookupCompletion completion, UserFactsCompletion userFacts,
+               std::string_view region = {}) const;
+
+    const Url& serviceOrigin() const { return serviceOrigin_; }
 
 private:
     Platform& platform_;
@@ -47,5 +50,8 @@ bool samePicture(std::string_view a, std::string_view b);
 // answer's facts; nothing when the answer is not of the expected shape or the address would
 // leave the service's origin.
 std::optional<FoundImage> imageFromAnswer(std::string_view body, const Url& serviceOrigin);
+// The page about the picture that its answer names, where that is a page of the service's own
+// origin (https, its host).
+std::optional<Url> learnMoreLink(const PictureFacts& facts, const Url& serviceOrigin);
 
 }  // namespace daylume

@@ -25,36 +25,6 @@ std::string described(const fs::path& file, const HttpResponse& response) {
            (ec ? "unknown size" : std::to_string(size) + " bytes");
 }
 
-// Only a whole picture of a size a desktop can show is stored: an error page, a download cut
-// short or a picture of billions of pixels must never become the wallpaper nor push a good
-// picture out. Returns its size.
-PixelSize checkPicture(const fs::path& file, const HttpResponse& response) {
-    const std::optional<ImageInfo> info = probeImage(file);
-    if (!info) {
-        // An error page: what the service answered says more than what it sent.
-        const bool answeredOk = response.status == 0 || response.status == 200;
-        throw Failure(
-            makeError(ErrorDomain::Picture, PictureFailure::NotAPicture,
-                      "received no JPEG, PNG or WebP picture: " + described(file, response),
-                      answeredOk ? Cause::NotAPicture : Cause::HttpStatus,
-                      answeredOk ? "" : std::to_string(response.status)));
-    }
-    if (info->width > kMaxSide || info->height > kMaxSide ||
-        (long long)info->width * info->height > kMaxPixels)
-        throw Failure(makeError(ErrorDomain::Picture, PictureFailure::TooLarge,
-                                "the picture is too large to show: " + std::to_string(info->width) +
-                                    "x" + std::to_string(info->height) + " pixels",
-                                Cause::PictureTooLarge));
-    // Decoded only once its size is known to be one a desktop can show, so that the check costs
-    // what showing it would at most.
-    if (!isWholePicture(file, *info))
-        throw Failure(makeError(
-            ErrorDomain::Picture, PictureFailure::Incomplete,
-            "received an incomplete " + info->format + " picture: " + described(file, response),
-            Cause::PictureIncomplete));
-    return {info->width, info->height};
-}
-
 std::vector<DirectoryEntry> storedImages(const FileManager& files, const fs::path& folder) {
     std::vector<DirectoryEntry> images = files.contentsOfDirectory(folder);
     // A symbolic link or a folder named like a picture is none of ours: pruning for it would
@@ -127,6 +97,33 @@ bool prune(const FileManager& files, const fs::path& folder, const fs::path& new
 
 }  // namespace
 
+PixelSize checkPicture(const fs::path& file, const HttpResponse& response) {
+    const std::optional<ImageInfo> info = probeImage(file);
+    if (!info) {
+        // An error page: what the service answered says more than what it sent.
+        const bool answeredOk = response.status == 0 || response.status == 200;
+        throw Failure(
+            makeError(ErrorDomain::Picture, PictureFailure::NotAPicture,
+                      "received no JPEG, PNG or WebP picture: " + described(file, response),
+                      answeredOk ? Cause::NotAPicture : Cause::HttpStatus,
+                      answeredOk ? "" : std::to_string(response.status)));
+    }
+    if (info->width > kMaxSide || info->height > kMaxSide ||
+        (long long)info->width * info->height > kMaxPixels)
+        throw Failure(makeError(ErrorDomain::Picture, PictureFailure::TooLarge,
+                                "the picture is too large to show: " + std::to_string(info->width) +
+                                    "x" + std::to_string(info->height) + " pixels",
+                                Cause::PictureTooLarge));
+    // Decoded only once its size is known to be one a desktop can show, so that the check costs
+    // what showing it would at most.
+    if (!isWholePicture(file, *info))
+        throw Failure(makeError(
+            ErrorDomain::Picture, PictureFailure::Incomplete,
+            "received an incomplete " + info->format + " picture: " + described(file, response),
+            Cause::PictureIncomplete));
+    return {info->width, info->height};
+}
+
 bool isStoredImageName(std::string_view name) {
     const auto dot = name.rfind('.');
     return name.starts_with("daylume-") && dot != std::string_view::npos &&
@@ -168,7 +165,7 @@ void WallpaperStore::installAgain(const fs::path& picture, const InstallChoices&
     });
 }
 
-void WallpaperStore::setLockScreen(std::optional<fs::path> picture,
+void WallpaperStore::setLockScreen(const std::optional<fs::path>& picture,
                                    std::function<void(const Error&)> failed) const {
     platform_.installQueue.async([this, picture, failed = std::move(failed)] {
         try {

@@ -17,6 +17,11 @@ inline constexpr std::size_t kKeptImages = 3;
 // extension (after the last full stop) is exactly "jpg"; both tests are case-sensitive.
 bool isStoredImageName(std::string_view fileName);
 
+// Only a whole picture of a size a desktop can show is stored: an error page, a download cut
+// short or a picture of billions of pixels must never become the wallpaper nor push a good
+// picture out. Returns its size; throws Failure.
+PixelSize checkPicture(const std::filesystem::path& file, const HttpResponse& response);
+
 // How a picture reaches the desktop: downloaded, checked, kept in the data folder with the newest
 // others, and set. Why it is installed is the caller's business. Installs run on the platform's
 // install queue and touch nothing but the platform.
@@ -35,7 +40,7 @@ public:
                       InstallDone done) const;
     // Sets the lock screen's picture, or puts back what it showed before, after the installs
     // under way; `failed` learns why it could not, on the install queue.
-    void setLockScreen(std::optional<std::filesystem::path> picture,
+    void setLockScreen(const std::optional<std::filesystem::path>& picture,
                        std::function<void(const Error&)> failed) const;
 
     // What a download brought, installed; its failure is logged.

@@ -47,6 +47,24 @@ struct PictureStatus {
     std::string setAt;     // when it became the desktop picture
     std::string activity;  // a check running, or what failed last; may be empty
     std::optional<std::filesystem::path> picture;
+    bool learnMore = false;  // there is a page about the picture to open
+};
+
+// One of the last days' pictures, as the task-bar window's strip shows it.
+struct DayPicture {
+    Date day;
+    std::string title;
+    std::string credit;
+    std::optional<std::filesystem::path> thumbnail;  // none until it is in
+    bool learnMore = false;                          // there is a page about it to open
+    bool onDesktop = false;
+};
+// What the task-bar window's strip and its Learn More do.
+struct WindowActions {
+    Task seen;  // the window came into sight
+    std::function<void(std::size_t day)> setAsDesktop;
+    // The page about a day's picture, or about the desktop picture without one.
+    std::function<void(std::optional<std::size_t> day)> learnMore;
 };
 
 // The choices as the task-bar window and the preferences dialog show them.
@@ -59,6 +77,7 @@ struct PreferencesStatus {
 };
 struct PreferenceActions {
     std::function<void(Preference preference, bool on)> changed;
+    std::function<void(const std::string& market)> regionChosen;  // empty: any market
     Task saveCopy;
 };
 
@@ -95,6 +114,9 @@ public:
     virtual void setStatusActions(std::vector<MenuEntry> actions) = 0;
     // Gives the application its task-bar entry and brings its window to the front.
     virtual void presentWindow() = 0;
+    // The last days' pictures, newest first, in the window's strip, and what choosing one does.
+    virtual void showDays(const std::vector<DayPicture>& days) = 0;
+    virtual void setWindowActions(WindowActions actions) = 0;
     // The choices, in the task-bar window and the preferences dialog, and what they do.
     virtual void showPreferences(const PreferencesStatus& status) = 0;
     virtual void setPreferenceActions(PreferenceActions actions) = 0;

@@ -82,26 +82,32 @@ int copyThroughPartialFile(int in, const fs::path& to) {
 
 }  // namespace
 
-FileManager::FileManager(fs::path dataHome, fs::path stateHome)
-    : dataHome_(std::move(dataHome)), stateHome_(std::move(stateHome)) {}
+FileManager::FileManager(fs::path dataHome, fs::path stateHome, fs::path cacheHome)
+    : dataHome_(std::move(dataHome)),
+      stateHome_(std::move(stateHome)),
+      cacheHome_(std::move(cacheHome)) {}
 
 namespace {
 
-// $VARIABLE, else ~/.local/LEAF; relative values are invalid by the XDG rules and are ignored.
-fs::path baseDirectory(const char* variable, const char* leaf) {
+// $VARIABLE, else ~/FALLBACK; relative values are invalid by the XDG rules and are ignored.
+fs::path baseDirectory(const char* variable, const char* fallback) {
     if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/') return xdg;
     const char* home = std::getenv("HOME");
-    return fs::path(home && home[0] ? home : "/") / ".local" / leaf;
+    return fs::path(home && home[0] ? home : "/") / fallback;
 }
 
 }  // namespace
 
 fs::path FileManager::userDataHome() {
-    return baseDirectory("XDG_DATA_HOME", "share");
+    return baseDirectory("XDG_DATA_HOME", ".local/share");
 }
 
 fs::path FileManager::userStateHome() {
-    return baseDirectory("XDG_STATE_HOME", "state");
+    return baseDirectory("XDG_STATE_HOME", ".local/state");
+}
+
+fs::path FileManager::userCacheHome() {
+    return baseDirectory("XDG_CACHE_HOME", ".cache");
 }
 
 fs::path FileManager::applicationSupportDirectory() const {

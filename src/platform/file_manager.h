@@ -21,16 +21,21 @@ struct DirectoryEntry {
 // from any thread. Virtual so that a test can make one of them fail.
 class FileManager {
 public:
-    FileManager(std::filesystem::path dataHome, std::filesystem::path stateHome);
+    FileManager(std::filesystem::path dataHome, std::filesystem::path stateHome,
+                std::filesystem::path cacheHome);
     virtual ~FileManager() = default;
-    // $XDG_DATA_HOME, or ~/.local/share; $XDG_STATE_HOME, or ~/.local/state.
+    // $XDG_DATA_HOME, or ~/.local/share; $XDG_STATE_HOME, or ~/.local/state; $XDG_CACHE_HOME, or
+    // ~/.cache.
     static std::filesystem::path userDataHome();
     static std::filesystem::path userStateHome();
+    static std::filesystem::path userCacheHome();
 
     // The per-user data directory, created when missing.
     virtual std::filesystem::path applicationSupportDirectory() const;
     // The per-user state directory: what Daylume remembers between runs. Not created here.
     std::filesystem::path stateDirectory() const { return stateHome_; }
+    // The per-user cache directory: what can be fetched again. Not created here.
+    std::filesystem::path cacheDirectory() const { return cacheHome_; }
     // True when any item, of any kind, exists at `path`.
     virtual bool fileExists(const std::filesystem::path& path) const;
     // Creates `path` with any missing parents.
@@ -63,6 +68,7 @@ public:
 private:
     std::filesystem::path dataHome_;
     std::filesystem::path stateHome_;
+    std::filesystem::path cacheHome_;
 };
 
 // A fresh random UUID: 36 upper-case hexadecimal digits and hyphens.

@@ -10,13 +10,15 @@ constexpr Seconds kStatusItemSetupDelay{3.0};
 AppDelegate::AppDelegate(Platform& platform, std::string_view serviceOrigin)
     : platform_(platform),
       lookup_(platform, *Url::parse(serviceOrigin)),
+      archive_(platform, lookup_.serviceOrigin()),
       store_(platform),
-      status_(platform.application, platform.bundle, platform.mainLoop) {}
+      status_(platform.application, platform.bundle, platform.mainLoop, lookup_.serviceOrigin()) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
     store_.removeInterruptedCopies();
     recallShownPicture();
     loadPreferences();
+    setupDays();
     updateStatus();
     scheduleStatusItemSetup();
 }
@@ -34,25 +36,28 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::fetchLatestImageURL(LookupCompletion completion) {
-    lookup_.fetch(std::move(completion),
-                  [this](const FoundImage& delivered, std::optional<FoundImage> local) {
-                      platform_.mainLoop.async([this, delivered, local = std::move(local)] {
-                          adoptUserFacts(delivered, local);
-                      });
-                  });
+    lookup_.fetch(
+        std::move(completion),
+        [this](const FoundImage& delivered, std::optional<FoundImage> local) {
+            platform_.mainLoop.async(
+                [this, delivered, local = std::move(local)] { adoptUserFacts(delivered, local); });
+        },
+        preferences_.region);
 }
 
-void AppDelegate::refreshWallpaper() {
-    fetchLatestImageURL(onMainThread([this](std::optional<FoundImage> found, const LookupFailure&) {
-        handleRefreshResult(std::move(found));
-    }));
+void AppDelegate::refreshWallpaper(bool userAsked) {
+    fetchLatestImageURL(
+        onMainThread([this, userAsked](std::optional<FoundImage> found, const LookupFailure&) {
+            handleRefreshResult(std::move(found), userAsked);
+        }));
 }
 
-void AppDelegate::handleRefreshResult(std::optional<FoundImage> found) {
+void AppDelegate::handleRefreshResult(std::optional<FoundImage> found, bool userAsked) {
     if (!found) {
         platform_.log.line("❌ 获取 Bing 图片 URL 失败");
         return;
     }
+    if (!userAsked && keepsChosenPicture(*found)) return;
     // A manual refresh always installs, also when the address is the current one.
     setCurrentImage(*found);
     startImageDownload(*found);
@@ -64,12 +69,13 @@ void AppDelegate::setCurrentImage(const FoundImage& found) {
     currentFind_ = found;
 }
 
-void AppDelegate::startImageDownload(const FoundImage& found,
-                                     std::function<void(bool)> onInstalled) {
+void AppDelegate::startImageDownload(const FoundImage& found, std::function<void(bool)> onInstalled,
+                                     bool chosen) {
     const Url& url = found.url;
     RunningInstalls& running = installsRunning_[url.absoluteString()];
     ++running.count;
     running.found = found;
+    running.chosen = chosen;
     updateStatus();
     const InstallChoices choices{.lockScreen = setsLockScreen()};
     auto installed = [this, url, onInstalled = std::move(onInstalled)](InstallOutcome outcome) {
@@ -95,9 +101,11 @@ bool AppDelegate::wantsUltraHD() const {
 
 void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& outcome) {
     FoundImage found{url};
+    bool chosen = false;
     if (const auto running = installsRunning_.find(url.absoluteString());
         running != installsRunning_.end()) {
         found = running->second.found;
+        chosen = running->second.chosen;
         if (--running->second.count == 0) installsRunning_.erase(running);
     }
     if (!outcome.error && currentImageURL == url) currentImageInstalled_ = true;
@@ -105,8 +113,14 @@ void AppDelegate::handleInstallOutcome(const Url& url, const InstallOutcome& out
         keptNotSet_ = outcome.error && outcome.picture && !outcome.inDownload
                           ? std::optional(KeptNotSet{url, *outcome.picture, outcome.error->cause})
                           : std::nullopt;
-    status_.installEnded(found, outcome);
-    if (outcome.onDesktop) rememberShownPicture();
+    // A picture the user chose is no news to them.
+    status_.installEnded(found, outcome, preferences_.notify && !chosen);
+    if (outcome.onDesktop) {
+        userChoseDay_ = chosen;
+        noteShown(url);
+        rememberShownPicture();
+        showDays();
+    }
     updateStatus();
 }
 

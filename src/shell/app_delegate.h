@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "pipeline/day_archive.h"
 #include "pipeline/image_lookup.h"
 #include "pipeline/picture_types.h"
 #include "pipeline/wallpaper_store.h"
@@ -68,20 +69,36 @@ public:
     void rememberShownPicture();
     void recallShownPicture();
 
+    // ---- The days before today, in the task-bar window (shell/days.cpp)
+    void setupDays();
+    // The window came into sight: the days are asked for when the list is an hour old or of
+    // another day or region.
+    void windowSeen();
+    void setDayAsDesktop(std::size_t day);
+    void learnMore(std::optional<std::size_t> day);
+    // The checks leave a picture the user chose alone, unless they found one Daylume has not
+    // shown before.
+    bool keepsChosenPicture(const FoundImage& found) const;
+
     // ---- Preferences and the copy to keep (shell/preferences.cpp)
     void loadPreferences();
     void preferenceChanged(Preference preference, bool on);
+    // `market` is a market code, or empty for any market.
+    void regionChosen(const std::string& market);
     void saveCopy();
     // What the preferences show now.
     PreferencesStatus preferencesStatus() const;
 
     // ---- Update coordinator (shell/app_delegate.cpp)
-    void refreshWallpaper();
-    void handleRefreshResult(std::optional<FoundImage> found);
+    // `userAsked`: the menu, the window, the command line, a new choice; else the launch's check.
+    void refreshWallpaper(bool userAsked = true);
+    void handleRefreshResult(std::optional<FoundImage> found, bool userAsked = true);
     // Downloads the find's picture, in Ultra HD where that is wanted and the find has it, and
     // installs it. `onInstalled`, if given, learns on the main thread whether it was installed.
+    // `chosen`: the user chose it from the days before today.
     void startImageDownload(const FoundImage& found,
-                            std::function<void(bool installed)> onInstalled = {});
+                            std::function<void(bool installed)> onInstalled = {},
+                            bool chosen = false);
     // Ultra HD is chosen and a screen is larger than 1920×1080.
     bool wantsUltraHD() const;
     // The lock screen is chosen and has a picture of its own.
@@ -126,6 +143,8 @@ public:
 
 private:
     void setCurrentImage(const FoundImage& found);
+    // Runs `save`; tells the user when the choice could not be kept, and returns whether it was.
+    bool keepChoice(const std::function<void()>& save);
     std::string localized(std::string_view key) const {
         return platform_.bundle.localizedString(key);
     }
@@ -150,6 +169,7 @@ private:
 
     Platform& platform_;
     ImageLookup lookup_;
+    DayArchive archive_;
     WallpaperStore store_;
     // The find of currentImageURL, with the best facts known.
     FoundImage currentFind_;
@@ -157,6 +177,7 @@ private:
     struct RunningInstalls {
         int count = 0;
         FoundImage found;
+        bool chosen = false;  // from the days before today
     };
     std::map<std::string, RunningInstalls, std::less<>> installsRunning_;
     // An install of currentImageURL has succeeded.
@@ -175,6 +196,23 @@ private:
     // holds are counted so that an earlier one's end does not end a later one.
     bool networkCheckHeld_ = false;
     int networkHolds_ = 0;
+
+    // The days the window shows, of the market they were asked for, and when.
+    struct Days {
+        std::vector<ArchiveDay> list;
+        std::vector<std::optional<std::filesystem::path>> thumbnails;
+        std::string market;
+        std::optional<Date> fetchedAt;
+        bool asking = false;
+        int generation = 0;  // a thumbnail of an earlier list is dropped
+    };
+    Days days_;
+    void showDays();
+    // The picture on the desktop is one the user chose from the days before today.
+    bool userChoseDay_ = false;
+    // The names of the pictures Daylume has shown, the latest last.
+    std::vector<std::string> shownNames_;
+    void noteShown(const Url& picture);
 
     // What the user is shown.
     UserStatus status_;

@@ -29,11 +29,16 @@ void AppDelegate::showImageSource() {
     std::string about;
     for (const auto& fact : {find.facts.title, find.facts.copyright})
         if (fact && find.url == url) about += *fact + "\n";
-    const int choice =
-        platform_.application.runModal({localized("alert_image_link"),
-                                        (about.empty() ? "" : about + "\n") + url.absoluteString(),
-                                        {localized("button_open"), localized("button_close")}});
+    // The page about it, where the service has one.
+    const std::optional<Url> link =
+        find.url == url ? learnMoreLink(find.facts, lookup_.serviceOrigin()) : std::nullopt;
+    std::vector<std::string> buttons = {localized("button_open"), localized("button_close")};
+    if (link) buttons.insert(buttons.begin() + 1, localized("button_learn_more"));
+    const int choice = platform_.application.runModal(
+        {localized("alert_image_link"), (about.empty() ? "" : about + "\n") + url.absoluteString(),
+         buttons});
     if (choice == kAlertFirstButtonReturn) platform_.application.openURL(url);
+    if (link && choice == kAlertFirstButtonReturn + 1) platform_.application.openURL(*link);
 }
 
 void AppDelegate::toggleDockVisibility() {

@@ -1,6 +1,8 @@
 // What Daylume remembers of the picture it put on the desktop, from one run to the next: the
-// window, the tooltip, Image Source and Save a Copy show it before the first check has ended.
+// window, the tooltip, Image Source and Save a Copy show it before the first check has ended;
+// a picture the user chose stays through a restart, as do the names of those shown.
 #include <charconv>
+#include <sstream>
 
 #include "platform/image_probe.h"
 #include "platform/json.h"
@@ -31,6 +33,10 @@ void AppDelegate::rememberShownPicture() {
         {"market", found.market},
         {"file", shown->file.string()},
         {"setAt", std::to_string(setAt.count())}};
+    std::string names;
+    for (const std::string& name : shownNames_) names += name + "\n";
+    members.emplace_back("shownNames", names);
+    if (userChoseDay_) members.emplace_back("chosen", "true");
     for (const auto& [key, fact] : {std::pair{"title", &found.facts.title},
                                     {"credit", &found.facts.copyright},
                                     {"link", &found.facts.copyrightLink}})
@@ -51,6 +57,9 @@ void AppDelegate::recallShownPicture() {
         const std::optional<Json> value = json->member(key);
         return value && value->isString() ? std::optional(value->string()) : std::nullopt;
     };
+    std::istringstream names(member("shownNames").value_or(""));
+    for (std::string name; std::getline(names, name);)
+        if (!name.empty()) shownNames_.push_back(name);
     const std::optional<Url> address = Url::parse(member("address").value_or(""));
     const fs::path file = member("file").value_or("");
     const std::string setAt = member("setAt").value_or("");
@@ -64,6 +73,7 @@ void AppDelegate::recallShownPicture() {
     } catch (const Failure&) {
         return;  // no data folder
     }
+    userChoseDay_ = member("chosen") == "true";
     const std::optional<ImageInfo> info = probeImage(file);
     status_.restore({FoundImage{*address,
                                 {member("title"), member("credit"), member("link")},

@@ -8,24 +8,35 @@ void AppDelegate::loadPreferences() {
     preferences_ = platform_.preferences.load();
     platform_.application.setPreferenceActions({
         .changed = [this](Preference preference, bool on) { preferenceChanged(preference, on); },
+        .regionChosen = [this](const std::string& market) { regionChosen(market); },
         .saveCopy = [this] { saveCopy(); },
     });
 }
 
-void AppDelegate::preferenceChanged(Preference preference, bool on) {
+bool AppDelegate::keepChoice(const std::function<void()>& save) {
     try {
-        platform_.preferences.save(preference, on);
+        save();
+        return true;
     } catch (const Failure& failure) {
         const Error& error = failure.error();
         platform_.application.runModal({localized("alert_preferences_not_saved"),
                                         status_.causeText(error.cause, error.detail)});
         updateStatus();  // the choice as it still is
-        return;
+        return false;
     }
+}
+
+void AppDelegate::preferenceChanged(Preference preference, bool on) {
+    if (!keepChoice([&] { platform_.preferences.save(preference, on); })) return;
     const bool wantedUltraHD = wantsUltraHD();
     choice(preferences_, preference) = on;
-    // A choice shows at once, not with tomorrow's picture.
-    if (!wantedUltraHD && wantsUltraHD()) refreshWallpaper();
+    // A choice shows at once, not with tomorrow's picture; a picture the user chose stays.
+    if (!wantedUltraHD && wantsUltraHD()) {
+        if (userChoseDay_)
+            startImageDownload(currentFind_, {}, true);
+        else
+            refreshWallpaper();
+    }
     // The lock screen shows today's picture at once, and what it showed before once it is off.
     const auto& shown = status_.shownPicture();
     if (preference == Preference::LockScreen &&
@@ -39,6 +50,15 @@ void AppDelegate::preferenceChanged(Preference preference, bool on) {
                              });
     }
     updateStatus();
+}
+
+void AppDelegate::regionChosen(const std::string& market) {
+    if (market == preferences_.region ||
+        !keepChoice([&] { platform_.preferences.saveRegion(market); }))
+        return;
+    preferences_.region = market;
+    // The region's picture at once, not with tomorrow's.
+    refreshWallpaper();
 }
 
 void AppDelegate::saveCopy() {

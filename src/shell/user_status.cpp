@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "pipeline/image_lookup.h"
 #include "shell/text_format.h"
 
 namespace daylume {
@@ -92,10 +93,10 @@ void UserStatus::lookupEnded(bool first, const std::optional<LookupFailure>& why
     }
 }
 
-void UserStatus::installEnded(const FoundImage& found, const InstallOutcome& outcome) {
+void UserStatus::installEnded(const FoundImage& found, const InstallOutcome& outcome, bool notify) {
     const Date now = clock_.currentDate();
     // A copy in place of the same picture at another size is no new picture.
-    if (outcome.newCopy && !outcome.replaced) unannounced_ = outcome.picture;
+    if (outcome.newCopy && !outcome.replaced && notify) unannounced_ = outcome.picture;
     if (outcome.error) {
         const Error& error = *outcome.error;
         problem_ = Problem{failedStep(outcome), causeText(error.cause, error.detail), now};
@@ -148,6 +149,7 @@ void UserStatus::show(StatusItem* statusItem, bool installing) const {
         status.setAt =
             filledIn(localized("status_set_at"), "%1", bundle_.localizedTime(shownPicture_->setAt));
         status.picture = shownPicture_->file;
+        status.learnMore = learnMoreLink(facts, serviceOrigin_).has_value();
     } else {
         status.title = localized("status_no_picture");
     }

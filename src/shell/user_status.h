@@ -22,15 +22,21 @@ struct ShownPicture {
 // the last step that failed, in the tooltip, the task-bar window and notifications. Main thread.
 class UserStatus {
 public:
-    UserStatus(Application& application, const Bundle& bundle, const MainLoop& clock)
-        : application_(application), bundle_(bundle), clock_(clock) {}
+    // `serviceOrigin`: the image service, whose own pages about a picture are offered.
+    UserStatus(Application& application, const Bundle& bundle, const MainLoop& clock,
+               Url serviceOrigin)
+        : application_(application),
+          bundle_(bundle),
+          clock_(clock),
+          serviceOrigin_(std::move(serviceOrigin)) {}
 
     void lookupStarted() { ++lookupsRunning_; }
     // `first`: the lookup's first result (a late find after the deadline is not). `why` when
     // nothing was found.
     void lookupEnded(bool first, const std::optional<LookupFailure>& why);
-    // A new picture is announced once the find's facts are final: at once, or at retitle().
-    void installEnded(const FoundImage& found, const InstallOutcome& outcome);
+    // A new picture is announced, where `notify`, once the find's facts are final: at once, or
+    // at retitle().
+    void installEnded(const FoundImage& found, const InstallOutcome& outcome, bool notify = true);
     // Shown until the next install or success.
     void lockScreenFailed(const Error& error);
     // The final facts of the picture on the desktop.
@@ -56,6 +62,7 @@ private:
     Application& application_;
     const Bundle& bundle_;
     const MainLoop& clock_;
+    const Url serviceOrigin_;
 
     // The last step that failed, until a later success of it or of the whole install.
     struct Problem {

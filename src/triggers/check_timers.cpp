@@ -39,8 +39,13 @@ void AppDelegate::handleHourlyResult(std::optional<FoundImage> found,
     const std::string text = found->url.absoluteString();
     if (*lastSeenURLString == text) return;
     *lastSeenURLString = text;
-    setCurrentImage(*found);
     const Date takenAt = platform_.mainLoop.currentDate();
+    // The user put another day's picture in place of this one: the day's check is done.
+    if (keepsChosenPicture(*found)) {
+        if (const auto hourly = fired.lock()) hourly->invalidate();
+        return scheduleNextDayTimer(takenAt);
+    }
+    setCurrentImage(*found);
     startImageDownload(*found, [this, text, lastSeenURLString, fired, takenAt](bool installed) {
         if (installed) {
             // The day's picture is in place: wait for the next day's.

@@ -9,7 +9,7 @@ constexpr Seconds kNetworkCheckSpacing{30.0};
 
 void AppDelegate::runLaunchCheck() {
     platform_.log.line("🕔 启动后静默补偿检查开始");
-    refreshWallpaper();
+    refreshWallpaper(false);
     startHourlyTimer();
     tryFetchAfterWake();
 }
@@ -48,7 +48,7 @@ void AppDelegate::handleWakeResult(std::optional<FoundImage> found, bool activat
     const bool cannotChangeYet =
         activation && keptNotSet_ && keptNotSet_->url == found->url &&
         (keptNotSet_->cause == Cause::NoDesktop || keptNotSet_->cause == Cause::DesktopToolMissing);
-    if (isCurrentImage(found->url) || cannotChangeYet) {
+    if (isCurrentImage(found->url) || cannotChangeYet || keepsChosenPicture(*found)) {
         platform_.log.line("ℹ️ 唤醒后图未变，无需刷新");
         return;
     }

@@ -102,9 +102,16 @@ TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning
     QtPreferenceStore store(file, f.autostart);
     Preferences defaults = store.load();  // no file yet
     EXPECT_FALSE(defaults.ultraHD || defaults.lockScreen || defaults.startAtLogin);
+    EXPECT_TRUE(defaults.notify && defaults.region.empty());
 
     store.save(Preference::UltraHD, true);
     store.save(Preference::StartAtLogin, true);
+    store.save(Preference::Notify, false);
+    store.saveRegion("ja-JP");
+    EXPECT_FALSE(store.load().notify);
+    EXPECT_EQ(store.load().region, "ja-JP");
+    store.saveRegion("");
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Region").toString(), "Any");
     EXPECT_TRUE(store.load().ultraHD);
     EXPECT_FALSE(store.load().lockScreen);
     EXPECT_TRUE(store.load().startAtLogin);
@@ -115,14 +122,22 @@ TEST(PreferenceStoreTest, ChoicesAreKeptAndAnUnknownValueIsIgnoredWithOneWarning
     EXPECT_FALSE(store.keepsStartAtLogin() || store.load().startAtLogin);
     unsetenv("FLATPAK_ID");
 
-    write(file.toStdString(), "[General]\nUltraHD=maybe\nLockScreen=TRUE\n");
-    testing::internal::CaptureStderr();
-    const Preferences read = store.load();
-    const std::string warning = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(read.ultraHD);
-    EXPECT_TRUE(read.lockScreen);
-    EXPECT_EQ(warning, "daylume: " + file.toStdString() +
-                           ": UltraHD=maybe is neither true nor false; it is ignored\n");
+    struct Row {
+        std::string lines, warning, region;
+    };
+    for (const auto& [lines, warning, region] : std::vector<Row>{
+             {"UltraHD=maybe\nRegion=EN-gb",
+              "UltraHD=maybe is neither true nor false; it is ignored", "en-GB"},
+             {"Region=xx-XX", "Region=xx-XX is no region Daylume knows; any region is used", ""}}) {
+        write(file.toStdString(), "[General]\nLockScreen=TRUE\n" + lines + "\n");
+        testing::internal::CaptureStderr();
+        const Preferences read = store.load();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "daylume: " + file.toStdString() + ": " + warning + "\n");
+        EXPECT_FALSE(read.ultraHD);
+        EXPECT_TRUE(read.lockScreen);
+        EXPECT_EQ(read.region, region);
+    }
 
     // A file larger than 1 MiB, no text or a folder is not read: the defaults, with one warning
     // that says why; nor is it written over.

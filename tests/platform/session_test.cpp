@@ -238,7 +238,7 @@ TEST(QtBundleTest, TheUsersLanguageIsUsedOrElseEnglish) {
     EXPECT_EQ(bundle.localizedString("button_open"), "打开");
     EXPECT_EQ(bundle.localizedString("no_such_key"), "no_such_key");
     SimPlatform sim;
-    const UserStatus status(sim.application, bundle, sim.loop);
+    const UserStatus status(sim.application, bundle, sim.loop, *Url::parse("https://www.bing.com"));
     EXPECT_EQ(status.causeText(Cause::NotTrusted, "expired"),
               "服务的证书不受信任：已过期（系统时间是否正确？）");
     EXPECT_EQ(status.causeText(Cause::SettingsNotSaved, "/x/Daylume.conf"),

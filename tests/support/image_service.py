@@ -2,6 +2,7 @@
 """A local HTTPS stand-in for the image service that can misbehave per market and per path.
 
   image_service.py --cert PEM --key PEM [--port N] [--h2] [--config JSON] [--image FILE]
+                   [--pictures DIR]
 
 Prints "listening PORT", then one line per event: "open C", "request C TARGET", "closed C".
 The JSON config, read again whenever it changes:
@@ -9,8 +10,10 @@ The JSON config, read again whenever it changes:
 B says how to answer: "status", "type", "body" or "body_file", "location", "delay" (s),
 "close" (without answering; over HTTP/2 the connection goes, with every stream on it), "hang"
 (never answer), "trickle" (a body byte every so many seconds, for ever), "reset_after" (that
-many body bytes, then a reset). In place of a B, a list is used in turn, its last B repeating. A market's body
-is the archive JSON for its code unless B gives one.
+many body bytes, then a reset). In place of a B, a list is used in turn, its last B repeating.
+A market's body is the archive JSON for its code (as many days as asked for, up to 8) unless B
+gives one. A picture address serves DIR/<its name>.jpg where there is one ("OHR.Day1" for any
+size of it), else FILE.
 With --h2, HTTP/2 is offered by ALPN, and "goaway_after" ends each connection after N requests
 with a GOAWAY that leaves the later streams unprocessed.
 """
@@ -54,15 +57,20 @@ def load_config():
         used.clear()
 
 
-def archive_json(market):
-    day = datetime.date.today()
-    return json.dumps({"images": [{
-        "startdate": day.strftime("%Y%m%d"),
-        "url": f"/th?id=OHR.Test_{market}_1920x1080.jpg&rf=LaDigue_1920x1080.jpg&pid=hp",
-        "urlbase": f"/th?id=OHR.Test_{market}",
-        "copyright": f"Test picture for {market} (\u00a9 Daylume tests)",
-        "copyrightlink": f"https://www.bing.com/search?q=Daylume+test+{market}",
-        "title": f"Test picture {market}"}], "tooltips": {}})
+def archive_json(market, n):
+    """Today's picture is OHR.Test in every market, the day before OHR.Day1, and so on."""
+    def image(i):
+        day = datetime.date.today() - datetime.timedelta(days=i)
+        name = f"OHR.Test_{market}" if i == 0 else f"OHR.Day{i}_{market}"
+        title = f"Test picture {market}" if i == 0 else f"Day {i} in {market}"
+        about = f"Test picture for {market}" if i == 0 else title
+        return {"startdate": day.strftime("%Y%m%d"),
+                "url": f"/th?id={name}_1920x1080.jpg&rf=LaDigue_1920x1080.jpg&pid=hp",
+                "urlbase": f"/th?id={name}",
+                "copyright": f"{about} (\u00a9 Daylume tests)",
+                "copyrightlink": f"https://www.bing.com/search?q=Daylume+test+{market}+{i}",
+                "title": title}
+    return json.dumps({"images": [image(i) for i in range(n)], "tooltips": {}})
 
 
 def in_turn(key, answers):
@@ -77,18 +85,26 @@ def behaviour(target):
     load_config()
     path, _, query = target.partition("?")
     if path == "/HPImageArchive.aspx":
-        market = urllib.parse.parse_qs(query).get("mkt", [""])[0]
+        fields = urllib.parse.parse_qs(query)
+        market = fields.get("mkt", [""])[0]
+        n = min(max(int(fields.get("n", ["1"])[0] or 1), 1), 8)
         markets = config.get("markets", {})
         key = market if market in markets else "*"
         answer = dict(in_turn(key, markets.get(key, {})))
         if "body" not in answer and "body_file" not in answer:
-            answer["body"] = archive_json(market)
+            answer["body"] = archive_json(market, n)
         return answer
     for prefix, answers in config.get("prefixes", {}).items():
         if target.startswith(prefix):
             return in_turn(prefix, answers)
-    if args.image and target.startswith("/th?"):
-        return {"type": "image/jpeg", "body_file": args.image}
+    if target.startswith("/th?"):
+        # The picture of its name (OHR.Day1 in /th?id=OHR.Day1_en-US_400x240.jpg), else the one.
+        name = urllib.parse.parse_qs(query).get("id", [""])[0].split("_")[0]
+        own = os.path.join(args.pictures, os.path.basename(name) + ".jpg") if args.pictures else ""
+        if own and os.path.isfile(own):
+            return {"type": "image/jpeg", "body_file": own}
+        if args.image:
+            return {"type": "image/jpeg", "body_file": args.image}
     return {"status": 404, "type": "text/html", "body": "<html><h1>Not Found</h1></html>"}
 
 
@@ -224,7 +240,7 @@ async def serve(reader, writer):
 async def main():
     global args
     parser = argparse.ArgumentParser()
-    for option in ("--cert", "--key", "--config", "--image"):
+    for option in ("--cert", "--key", "--config", "--image", "--pictures"):
         parser.add_argument(option)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--h2", action="store_true")

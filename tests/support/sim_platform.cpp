@@ -137,6 +137,11 @@ void SimPreferences::save(Preference preference, bool on) {
     choice(kept, preference) = on;
 }
 
+void SimPreferences::saveRegion(const std::string& market) {
+    if (failure) throw Failure(*failure);
+    kept.region = market;
+}
+
 int SimApplication::runModal(const Alert& alert) {
     alerts.push_back(alert);
     const std::size_t shown = alerts.size() - 1;
@@ -199,7 +204,7 @@ void CapturedLog::clear() {
 SimPlatform::SimPlatform()
     : dataHome(temp.path() / "data"),
       http(loop, temp.path()),
-      files(dataHome, temp.path() / "state"),
+      files(dataHome, temp.path() / "state", temp.path() / "cache"),
       desktop(loop),
       platform{loop, installQueue, http,   files,         desktop,
                log,  application,  bundle, notifications, preferences} {}

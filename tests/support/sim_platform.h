@@ -206,6 +206,8 @@ public:
         policy = ActivationPolicy::Regular;
         ++presented;
     }
+    void showDays(const std::vector<DayPicture>& value) override { days = value; }
+    void setWindowActions(WindowActions actions) override { windowActions = std::move(actions); }
     void postNotification(const Notification& notification) override {
         notifications.push_back(notification);
     }
@@ -233,6 +235,8 @@ public:
     int preferencesDialogs = 0;
     std::vector<MenuEntry> statusActions;  // the window's buttons
     int presented = 0;
+    std::vector<DayPicture> days;
+    WindowActions windowActions;
     bool trayHost = true;  // the status items made have a tray
     std::vector<std::pair<std::filesystem::path, std::string>> savedCopies;
 };
@@ -244,6 +248,7 @@ public:
     std::optional<Error> failure;
     Preferences load() const override { return kept; }
     void save(Preference preference, bool on) override;
+    void saveRegion(const std::string& market) override;
     bool keepsStartAtLogin() const override { return !sandboxed; }
     bool sandboxed = false;
 };

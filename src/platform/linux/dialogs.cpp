@@ -60,10 +60,14 @@ int runAlert(const Alert& alert) {
     for (const std::string& title : alert.buttons)
         buttons.push_back(box.addButton(
             qString(title), buttons.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
-    if (buttons.empty()) box.addButton(QMessageBox::Ok);
-    // The first button answers Return, as the first button of an alert does.
-    else
+    if (buttons.empty()) {
+        box.addButton(QMessageBox::Ok);
+    } else {
+        // The first button answers Return, as the first button of an alert does, and the last
+        // Escape, also where two others could.
         box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+        box.setEscapeButton(buttons.back());
+    }
     execInSight(box);
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (box.clickedButton() == buttons[i]) return kAlertFirstButtonReturn + int(i);

@@ -9,12 +9,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "platform/error.h"
 #include "platform/linux/desktop/desktop_session.h"
+#include "platform/markets.h"
 
 namespace daylume {
 namespace fs = std::filesystem;
@@ -25,7 +27,10 @@ constexpr const char* kGroup = "Desktop Entry";
 
 // The choices kept in the settings file, by their keys there.
 constexpr std::pair<Preference, const char*> kKeys[] = {{Preference::UltraHD, "UltraHD"},
-                                                        {Preference::LockScreen, "LockScreen"}};
+                                                        {Preference::LockScreen, "LockScreen"},
+                                                        {Preference::Notify, "Notify"}};
+constexpr const char* kRegionKey = "Region";
+constexpr const char* kAnyRegion = "Any";
 
 using KeyFile = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>;
 
@@ -200,16 +205,33 @@ Preferences QtPreferenceStore::load() const {
         }
         choice(preferences, preference) = text == QLatin1String("true");
     }
+    const QString region = settings.value(QLatin1String(kRegionKey)).toString();
+    const auto market = std::ranges::find_if(marketCodes, [&](std::string_view code) {
+        return region.compare(QLatin1String(code), Qt::CaseInsensitive) == 0;
+    });
+    if (market != marketCodes.end())
+        preferences.region = *market;
+    else if (!region.isEmpty() && region.compare(QLatin1String(kAnyRegion), Qt::CaseInsensitive))
+        std::fprintf(stderr, "daylume: %s: %s=%s is no region Daylume knows; any region is used\n",
+                     qPrintable(settingsFile_), kRegionKey, qPrintable(region));
     return preferences;
 }
 
 void QtPreferenceStore::save(Preference preference, bool on) {
     if (preference == Preference::StartAtLogin) return autostart_.setEnabled(on);
+    for (const auto& [each, key] : kKeys)
+        if (each == preference) write(key, on);
+}
+
+void QtPreferenceStore::saveRegion(const std::string& market) {
+    write(kRegionKey, market.empty() ? QLatin1String(kAnyRegion) : QString::fromStdString(market));
+}
+
+void QtPreferenceStore::write(const char* key, const QVariant& value) {
     if (const std::optional<QString> why = unreadable(settingsFile_))
         failWrite(settingsFile_, *why);
     QSettings settings(settingsFile_, QSettings::IniFormat);
-    for (const auto& [each, key] : kKeys)
-        if (each == preference) settings.setValue(QLatin1String(key), on);
+    settings.setValue(QLatin1String(key), value);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         failWrite(settingsFile_, QStringLiteral("it cannot be written"));

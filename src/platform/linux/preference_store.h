@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,9 +44,13 @@ public:
 
     Preferences load() const override;
     void save(Preference preference, bool on) override;
+    void saveRegion(const std::string& market) override;
     bool keepsStartAtLogin() const override;
 
 private:
+    // Writes one key of the settings file; throws Failure.
+    void write(const char* key, const QVariant& value);
+
     QString settingsFile_;
     Autostart autostart_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,7 +26,9 @@ protected:
 
 private:
     PreferencesStatus status_;
-    QCheckBox ultraHD_, lockScreen_, startAtLogin_;
+    QLabel regionLabel_;
+    QComboBox region_;
+    QCheckBox ultraHD_, lockScreen_, startAtLogin_, notify_;
     QLabel ultraHDNote_, lockScreenNote_, startAtLoginNote_;
     QPushButton saveCopy_;
 };

@@ -28,7 +28,7 @@ class QuitFilter final : public QObject {
 }  // namespace
 
 QtApplication::QtApplication(ActivationPolicy initialPolicy)
-    : viewController_(preferenceActions_), preferencesDialog_(preferenceActions_) {
+    : viewController_(preferenceActions_, windowActions_), preferencesDialog_(preferenceActions_) {
     QApplication::setWindowIcon(applicationIcon());
     // Closing the window is the user removing the entry: the menu's toggle then shows it again.
     viewController_.onClose = [this] { policy_ = ActivationPolicy::Accessory; };

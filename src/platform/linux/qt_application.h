@@ -26,6 +26,8 @@ public:
         viewController_.setActions(std::move(actions));
     }
     void presentWindow() override;
+    void showDays(const std::vector<DayPicture>& days) override { viewController_.showDays(days); }
+    void setWindowActions(WindowActions actions) override { windowActions_ = std::move(actions); }
     void showPreferences(const PreferencesStatus& status) override;
     void setPreferenceActions(PreferenceActions actions) override {
         preferenceActions_ = std::move(actions);
@@ -43,6 +45,7 @@ private:
     ActivationPolicy policy_ = ActivationPolicy::Accessory;
     // Before the widgets, which call the actions through it.
     PreferenceActions preferenceActions_;
+    WindowActions windowActions_;
     ViewController viewController_;
     PreferencesDialog preferencesDialog_;
     std::unique_ptr<QObject> quitFilter_;

@@ -13,7 +13,8 @@ ActivationPolicy initialPolicy(const Bundle& bundle) {
 }  // namespace
 
 QtPlatform::QtPlatform(SingleInstance& instance)
-    : files_(FileManager::userDataHome(), FileManager::userStateHome()),
+    : files_(FileManager::userDataHome(), FileManager::userStateHome(),
+             FileManager::userCacheHome()),
       desktop_(makeDesktopBackend(detectDesktopSession(processEnvironment))),
       log_(1),
       bundle_(QtBundle::builtInSettings()),
