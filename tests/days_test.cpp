@@ -1,7 +1,6 @@
 // The days before today: the window's list and its small pictures, a day put on the desktop and
 // kept there by the checks, and the pages about the pictures.
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 
 #include "support/prelude.h"
@@ -20,20 +19,17 @@ std::string picture(int day, std::string_view size = "1920x1080") {
 
 // Eight days from 6 December back; the page about day 1 is on another host, day 2's not https.
 std::string archive() {
-    using namespace std::chrono;
     std::string images;
-    for (int i = 0; i < 8; ++i) {
-        const year_month_day day(sys_days(2026y / 12 / 6) - days(i));
-        char date[16];
-        std::snprintf(date, sizeof date, "%04d%02u%02u", int(day.year()), unsigned(day.month()),
-                      unsigned(day.day()));
-        const std::string link = i == 1 ? "https://bing.example/x"
+    int i = 0;
+    for (const char* date : {"20261206", "20261205", "20261204", "20261203", "20261202", "20261201",
+                             "20261130", "20261129"}) {
+        const std::string link = i == 1   ? "https://bing.example/x"
                                  : i == 2 ? "http://www.bing.com/x"
                                           : "https://www.bing.com/search?q=" + std::to_string(i);
-        images += std::string(i ? "," : "") + R"({"startdate":")" +
-                  date + R"(","url":")" +
+        images += std::string(i ? "," : "") + R"({"startdate":")" + date + R"(","url":")" +
                   picture(i).substr(20) + R"(","title":"Day )" + std::to_string(i) +
                   R"(","copyrightlink":")" + link + R"("})";
+        ++i;
     }
     return R"({"images":[)" + images + "]}";
 }
@@ -49,7 +45,9 @@ TEST(DaysTest, TheDaysAreAskedForWhenSeenWithSmallPicturesInABoundedCache) {
     for (int i = 0; i < 8; ++i)
         sim.http.script(picture(i, "400x240"), {Seconds(0.1), jpegBytes(40, 24, unsigned(i))});
     sim.http.script(picture(3, "400x240"), {Seconds(0.1), "Not Found", {404, "text/html"}});
-    sim.http.script(picture(3), {Seconds(0.1), jpegBytes(64, 36, 3)});
+    sim.http.script(picture(5, "400x240"), {Seconds(0.1), "<html>busy</html>", {200, "text/html"}});
+    for (int i : {3, 5})
+        sim.http.script(picture(i), {Seconds(0.1), jpegBytes(64, 36, unsigned(i))});
     const fs::path cache = sim.temp.path() / "cache/daylume";
     fs::create_directories(cache);
     for (int i = 0; i < 12; ++i) std::ofstream(cache / ("old" + std::to_string(i) + ".jpg")) << i;
@@ -58,8 +56,8 @@ TEST(DaysTest, TheDaysAreAskedForWhenSeenWithSmallPicturesInABoundedCache) {
         return std::ranges::count(sim.http.requests(), kArchive, &SimHttp::Request::url);
     };
     // From 23:00: seen at 23:40, 23:55, 00:10 the next day, 01:00 and 01:11.
-    for (const auto& [minute, requests] : std::vector<std::pair<int, long>>{
-             {0, 0}, {40, 1}, {55, 1}, {70, 2}, {120, 2}, {131, 3}}) {
+    for (const auto& [minute, requests] :
+         std::vector<std::pair<int, long>>{{0, 0}, {40, 1}, {55, 1}, {70, 2}, {120, 2}, {131, 3}}) {
         sim.loop.runUntil(Seconds(minute * 60.0));
         if (minute > 0) sim.application.windowActions.seen();
         sim.loop.runFor(Seconds(10));
@@ -71,7 +69,7 @@ TEST(DaysTest, TheDaysAreAskedForWhenSeenWithSmallPicturesInABoundedCache) {
     EXPECT_EQ(days[7].title, "Day 7");
     EXPECT_EQ(days[0].day, std::chrono::sys_days(std::chrono::year(2026) / 12 / 6));
     for (const DayPicture& day : days) EXPECT_TRUE(day.thumbnail && fs::exists(*day.thumbnail));
-    EXPECT_EQ(readText(*days[3].thumbnail), jpegBytes(64, 36, 3));
+    for (int i : {3, 5}) EXPECT_EQ(readText(*days[i].thumbnail), jpegBytes(64, 36, unsigned(i)));
     int kept = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(cache)) ++kept;
     EXPECT_EQ(kept, 16);
@@ -90,7 +88,8 @@ TEST(DaysTest, AChosenDayStaysUntilANewPictureOfTheDay) {
     SimPlatform sim;
     sim.http.script(marketURL("en-US"), {Seconds(0.1), answerWithURL(picture(0).substr(20))});
     sim.http.script(kArchive, {Seconds(0.2), archive()});
-    for (int i : {0, 3}) sim.http.script(picture(i), {Seconds(0.1), jpegBytes(64, 36, unsigned(i))});
+    for (int i : {0, 3})
+        sim.http.script(picture(i), {Seconds(0.1), jpegBytes(64, 36, unsigned(i))});
     auto delegate = std::make_unique<AppDelegate>(sim.platform);
     delegate->applicationDidFinishLaunching();
     sim.loop.runFor(Seconds(30));
@@ -106,6 +105,10 @@ TEST(DaysTest, AChosenDayStaysUntilANewPictureOfTheDay) {
     EXPECT_TRUE(shows(3));
     EXPECT_EQ(sim.application.status.title, "Day 3");
     EXPECT_TRUE(sim.application.status.learnMore);
+    sim.application.answers = {kAlertFirstButtonReturn + 1};  // Learn More, in Image Source
+    delegate->showImageSource();
+    EXPECT_EQ(sim.application.openedURLs,
+              std::vector<std::string>{"https://www.bing.com/search?q=3"});
 
     for (const SystemEvent event : {SystemEvent::Wake, SystemEvent::Activation}) {
         sim.notifications.post(event);
@@ -115,11 +118,12 @@ TEST(DaysTest, AChosenDayStaysUntilANewPictureOfTheDay) {
     delegate->applicationWillTerminate();
     delegate = std::make_unique<AppDelegate>(sim.platform);
     delegate->applicationDidFinishLaunching();
-    sim.loop.runFor(Seconds(30));
+    sim.loop.runFor(Seconds(3700));  // and the hourly check
     EXPECT_TRUE(shows(3));
     EXPECT_EQ(sim.application.status.title, "Day 3");
 
-    sim.http.script(marketURL("en-US"), {Seconds(0.1), answerWithURL("/th?id=OHR.New_1920x1080.jpg")});
+    sim.http.script(marketURL("en-US"),
+                    {Seconds(0.1), answerWithURL("/th?id=OHR.New_1920x1080.jpg")});
     sim.http.script("https://www.bing.com/th?id=OHR.New_1920x1080.jpg",
                     {Seconds(0.1), jpegBytes(64, 36, 9)});
     sim.notifications.post(SystemEvent::Wake);
