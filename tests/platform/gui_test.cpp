@@ -83,7 +83,6 @@ protected:
                    {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
                     "--tint", "0x2e3440", "--transparent", "true", "--alpha", "0"});
     }
-    // Runs `action` (which opens a dialog) and hands the dialog to `look` before closing it.
     // Runs `action`, which opens a dialog at once or a moment later, and hands the dialog to
     // `look` before closing it.
     static void withDialog(const std::function<void()>& action,
@@ -177,6 +176,13 @@ TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
         },
         [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
     EXPECT_EQ(ok, "确定");
+    // Escape answers as the last button, also where two others could.
+    withDialog(
+        [&] {
+            application.runModal({"Daylume", "x", {"Open", "Learn More", "Close"}});
+        },
+        [&](QMessageBox& box) { ok = box.escapeButton() ? box.escapeButton()->text() : ""; });
+    EXPECT_EQ(ok, "Close");
 }
 
 // What the picture shows, who took it and when it was set: in the tooltip, the Image Source

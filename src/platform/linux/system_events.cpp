@@ -21,8 +21,9 @@ QtSystemEvents::QtSystemEvents(SingleInstance& instance)
                          if (message == QLatin1String("preferences"))
                              request(SystemEvent::PreferencesRequest);
                      });
-    if (qGuiApp)
-        QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &context_,
+    // Only a GUI application has windows to follow (qGuiApp would cast any application).
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QObject::connect(gui, &QGuiApplication::focusWindowChanged, &context_,
                          [this](QWindow* window) { focusChanged(window); });
 }
 
