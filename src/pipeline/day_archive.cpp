@@ -42,23 +42,24 @@ void pruneCache(const FileManager& files, const fs::path& folder) {
 
 void DayArchive::fetch(std::string_view market,
                        std::function<void(std::vector<ArchiveDay>)> done) const {
-    const std::optional<Url> address = Url::parse(
-        serviceOrigin_.absoluteString() + "/HPImageArchive.aspx?format=js&idx=0&n=" +
-        std::to_string(kArchiveDays) + "&mkt=" + std::string(market));
+    const std::optional<Url> address =
+        Url::parse(serviceOrigin_.absoluteString() + "/HPImageArchive.aspx?format=js&idx=0&n=" +
+                   std::to_string(kArchiveDays) + "&mkt=" + std::string(market));
     if (!address) return done({});
-    platform_.http.dataTask(*address, [&loop = platform_.mainLoop, origin = serviceOrigin_,
-                                      done = std::move(done)](
-                                          const std::optional<std::string>& body,
-                                          const HttpResponse&, const std::optional<Error>& error) {
-        std::vector<ArchiveDay> days;
-        if (body && !error) days = daysFromAnswer(*body, origin);
-        loop.async([done, days = std::move(days)] { done(days); });
-    });
+    platform_.http.dataTask(
+        *address, [&loop = platform_.mainLoop, origin = serviceOrigin_, done = std::move(done)](
+                      const std::optional<std::string>& body, const HttpResponse&,
+                      const std::optional<Error>& error) {
+            std::vector<ArchiveDay> days;
+            if (body && !error) days = daysFromAnswer(*body, origin);
+            loop.async([done, days = std::move(days)] { done(days); });
+        });
 }
 
 void DayArchive::fetchThumbnail(const FoundImage& found,
                                 std::function<void(std::optional<fs::path>)> done) const {
-    auto finish = [&loop = platform_.mainLoop, done = std::move(done)](std::optional<fs::path> file) {
+    auto finish = [&loop = platform_.mainLoop,
+                   done = std::move(done)](std::optional<fs::path> file) {
         loop.async([done, file = std::move(file)] { done(file); });
     };
     const std::optional<std::string> name = thumbnailName(found);
@@ -92,18 +93,17 @@ void DayArchive::fetchThumbnail(const FoundImage& found,
     const std::string& address = found.url.absoluteString();
     const std::size_t size = address.find(kFullSize);
     const std::optional<Url> small =
-        size == std::string::npos
-            ? std::nullopt
-            : Url::parse(address.substr(0, size) + std::string(kSmallSize) +
-                         address.substr(size + kFullSize.size()));
+        size == std::string::npos ? std::nullopt
+                                  : Url::parse(address.substr(0, size) + std::string(kSmallSize) +
+                                               address.substr(size + kFullSize.size()));
     if (!small) return whole();
-    platform_.http.downloadTask(*small, [kept, finish, whole, target](
-                                            const std::optional<fs::path>& file,
-                                            const HttpResponse& response,
-                                            const std::optional<Error>& error) {
-        if (kept(file, response, error)) return finish(target);
-        whole();
-    });
+    platform_.http.downloadTask(*small,
+                                [kept, finish, whole, target](const std::optional<fs::path>& file,
+                                                              const HttpResponse& response,
+                                                              const std::optional<Error>& error) {
+                                    if (kept(file, response, error)) return finish(target);
+                                    whole();
+                                });
 }
 
 fs::path DayArchive::cacheFolder() const {

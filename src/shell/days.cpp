@@ -23,9 +23,9 @@ void AppDelegate::setupDays() {
 void AppDelegate::windowSeen() {
     using namespace std::chrono;
     // The region's days, or those of the market in the user's language.
-    const std::string market =
-        preferences_.region.empty() ? std::string(marketForLocale(platform_.bundle.localeName()))
-                                    : preferences_.region;
+    const std::string market = preferences_.region.empty()
+                                   ? std::string(marketForLocale(platform_.bundle.localeName()))
+                                   : preferences_.region;
     const Date now = platform_.mainLoop.currentDate();
     const bool fresh = days_.market == market && days_.fetchedAt &&
                        now - *days_.fetchedAt < kDaysFresh &&
@@ -36,17 +36,18 @@ void AppDelegate::windowSeen() {
         days_.asking = false;
         if (list.empty()) return;  // asked again when the window is next seen
         const int generation = days_.generation + 1;
-        days_ = {.list = std::move(list), .market = market, .fetchedAt = now,
-                 .generation = generation};
+        days_ = {
+            .list = std::move(list), .market = market, .fetchedAt = now, .generation = generation};
         days_.thumbnails.resize(days_.list.size());
         showDays();
         for (std::size_t i = 0; i < days_.list.size(); ++i)
-            archive_.fetchThumbnail(days_.list[i].found,
-                                    [this, i, generation](std::optional<std::filesystem::path> file) {
-                                        if (generation != days_.generation) return;
-                                        days_.thumbnails[i] = std::move(file);
-                                        showDays();
-                                    });
+            archive_.fetchThumbnail(
+                days_.list[i].found,
+                [this, i, generation](std::optional<std::filesystem::path> file) {
+                    if (generation != days_.generation) return;
+                    days_.thumbnails[i] = std::move(file);
+                    showDays();
+                });
     });
 }
 
@@ -81,9 +82,9 @@ void AppDelegate::setDayAsDesktop(std::size_t day) {
 
 void AppDelegate::learnMore(std::optional<std::size_t> day) {
     const auto& shown = status_.shownPicture();
-    const PictureFacts* facts = day ? (*day < days_.list.size() ? &days_.list[*day].found.facts
-                                                                : nullptr)
-                                    : (shown ? &shown->found.facts : nullptr);
+    const PictureFacts* facts =
+        day ? (*day < days_.list.size() ? &days_.list[*day].found.facts : nullptr)
+            : (shown ? &shown->found.facts : nullptr);
     if (!facts) return;
     if (const std::optional<Url> link = learnMoreLink(*facts, lookup_.serviceOrigin()))
         platform_.application.openURL(*link);
