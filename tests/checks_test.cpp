@@ -8,12 +8,10 @@
 namespace daylume::test {
 namespace {
 
-using Queue = SimLoop::Queue;
 const std::string kImage = "https://www.bing.com/th?id=OHR.Today_1920x1080.jpg";
 const ScriptedAnswer kPicture{Seconds(0.5), jpegBytes(), {200, "image/jpeg"}};
 const ScriptedAnswer kClosed{
     Seconds(0.5), std::nullopt, {0, ""}, Error{ErrorDomain::Network, 4, "closed"}};
-const std::string kNoURL = "❌ 获取 Bing 图片 URL 失败";
 const std::string kUnchanged = "ℹ️ 唤醒后图未变，无需刷新";
 const std::string kNewOnWake = "✅ 唤醒后检测到新图，开始更新";
 
@@ -34,98 +32,10 @@ protected:
         for (const auto& request : sim.http.downloads()) times.push_back(request.at.count());
         return times;
     }
-    std::vector<std::string> linesAfter(std::size_t first) const {
-        const auto lines = sim.log.lines();
-        return {lines.begin() + std::ptrdiff_t(std::min(first, lines.size())), lines.end()};
-    }
 
     SimPlatform sim;
     AppDelegate delegate{sim.platform};
 };
-
-// A refresh installs what it finds off the main thread, with no line of its own, and the current
-// image again when asked; a late find fails first, then installs. A check that finds nothing
-// keeps the current image.
-TEST_F(ChecksTest, ARefreshInstallsWhatItFindsEvenLateAndAFailedCheckKeepsTheImage) {
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(10));
-    EXPECT_EQ(sim.log.lines(), (std::vector{kTimedOut, kNoURL}));
-    EXPECT_FALSE(delegate.currentImageURL.has_value());
-
-    sim.http.script(marketURL("fr-FR"),
-                    {Seconds(0.2), answerWithURL("/th?id=OHR.Today_1920x1080.jpg&pid=hp")});
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(20));
-    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
-    ASSERT_EQ(sim.http.downloads().size(), 1u);
-    EXPECT_EQ(sim.http.downloads()[0].url, kImage);
-    EXPECT_EQ(sim.http.downloads()[0].queue, Queue::Main);
-    EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
-    const std::string found = "✅ 全球优先：成功拉取 [fr-FR] 区域图 " + kImage;
-    const std::string set = kInstalled + sim.desktop.pictures[0].string();
-    EXPECT_EQ(linesAfter(2), (std::vector{found, set}));
-
-    sim.http.script(marketURL("fr-FR"), today(6.0));
-    delegate.refreshWallpaper();
-    sim.loop.runUntil(Seconds(25.5));
-    EXPECT_EQ(linesAfter(4), (std::vector{kTimedOut, kNoURL}));
-    sim.loop.runUntil(Seconds(40));
-    EXPECT_EQ(linesAfter(6), (std::vector{found, set}));
-    ASSERT_EQ(sim.http.downloads().size(), 2u);
-    EXPECT_EQ(sim.http.downloads()[1].queue, Queue::Main);
-
-    sim.http.script(marketURL("fr-FR"), std::vector<ScriptedAnswer>{});
-    delegate.tryFetchAfterWake();
-    sim.loop.runUntil(Seconds(50));
-    EXPECT_EQ(linesAfter(8), (std::vector<std::string>{kWake, kTimedOut, "❌ 唤醒后无新图"}));
-    EXPECT_EQ(delegate.currentImageURL->absoluteString(), kImage);
-    EXPECT_EQ(sim.http.downloads().size(), 2u);
-}
-
-// The launch check announces both its checks and arms the hourly timer before any result; its
-// two lookups race, and the wake check installs only what the refresh has not yet taken.
-// Activations in quick succession each look up and restart no timer.
-TEST_F(ChecksTest, TheLaunchsChecksRaceAndActivationsRestartNoTimer) {
-    sim.http.script(marketURL("zh-CN"), today(0.2));
-    delegate.runLaunchCheck();
-    EXPECT_EQ(sim.log.lines(), (std::vector<std::string>{"🕔 启动后静默补偿检查开始", kWake}));
-    EXPECT_EQ(sim.http.requests().size(), 16u);
-    const auto hourly = delegate.timer;
-    ASSERT_TRUE(hourly);
-    EXPECT_EQ(sim.loop.scheduledTimers().back().interval.count(), 3600.0);
-    EXPECT_TRUE(sim.loop.scheduledTimers().back().repeats);
-    sim.loop.runUntil(Seconds(10));
-    const std::string found = "✅ 全球优先：成功拉取 [zh-CN] 区域图 " + kImage;
-    EXPECT_EQ(linesAfter(2),
-              (std::vector<std::string>{found, found, kUnchanged,
-                                        kInstalled + sim.desktop.pictures.at(0).string()}));
-
-    const std::string kImageB = "https://www.bing.com/th?id=OHR.B_1920x1080.jpg";
-    sim.http.script(kImageB, {Seconds(0.5), jpegBytes(64, 36, 1)});
-    sim.http.script(marketURL("zh-CN"), today(0.3, kImageB));
-    for (int i = 0; i < 3; ++i) {
-        delegate.tryFetchAfterWake();
-        sim.loop.runFor(Seconds(0.1));
-    }
-    sim.loop.runUntil(Seconds(20));
-    EXPECT_EQ(sim.http.requests().size(), 16u + 1u + 24u + 1u);
-    EXPECT_EQ(sim.log.count(kNewOnWake), 1);
-    EXPECT_EQ(sim.log.count(kUnchanged), 3);
-    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
-    EXPECT_EQ(delegate.timer, hourly);
-    EXPECT_TRUE(hourly->isValid());
-    EXPECT_EQ(sim.loop.scheduledTimers().size(), 1u);
-}
-
-// When the wake check's lookup answers first, the refresh's find, the same, still installs.
-TEST_F(ChecksTest, TheLaunchsRefreshInstallsAgainWhatTheWakeCheckTook) {
-    sim.http.script(marketURL("zh-CN"), std::vector{today(2.0), today(1.0)});
-    delegate.runLaunchCheck();
-    sim.loop.runUntil(Seconds(10));
-    EXPECT_EQ(sim.log.lines().at(3), kNewOnWake);
-    EXPECT_EQ(sim.http.downloads().size(), 2u);
-    EXPECT_EQ(sim.desktop.pictures.size(), 2u);
-}
 
 // The wake check compares the exact text, and an address whose install failed is no picture on
 // the desktop, even after another one was: the next wake tries it again.
@@ -169,7 +79,7 @@ TEST_F(ChecksTest, APictureKeptButNotSetIsSetAgainNotDownloaded) {
     delegate.tryFetchAfterWake();
     sim.loop.runUntil(Seconds(40));
     EXPECT_EQ(sim.log.lines().back(), kInstalled + sim.desktop.pictures.at(0).string());
-    EXPECT_EQ(sim.desktop.setOn, std::vector{Queue::Download});
+    EXPECT_EQ(sim.desktop.setOn, std::vector{SimLoop::Queue::Download});
     EXPECT_EQ(sim.http.downloads().size(), 1u);
 }
 

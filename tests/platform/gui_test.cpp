@@ -169,18 +169,14 @@ TEST_F(GuiTest, TheMenuItsShortcutsAndTheAboutDialogWork) {
         << informative.toStdString();
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     QtBundle::loadTranslations();
+    const Alert plain{"Daylume", "x"}, three{"Daylume", "x", {"Open", "Learn More", "Close"}};
     QString ok;
-    withDialog(
-        [&] {
-            application.runModal({"Daylume", "x"});
-        },
-        [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
+    withDialog([&] { application.runModal(plain); },
+               [&](QMessageBox& box) { ok = box.buttons().value(0)->text(); });
     EXPECT_EQ(ok, "确定");
     // Escape answers as the last button, also where two others could.
     withDialog(
-        [&] {
-            application.runModal({"Daylume", "x", {"Open", "Learn More", "Close"}});
-        },
+        [&] { application.runModal(three); },
         [&](QMessageBox& box) { ok = box.escapeButton() ? box.escapeButton()->text() : ""; });
     EXPECT_EQ(ok, "Close");
 }
