@@ -31,9 +31,7 @@ void pruneCache(const FileManager& files, const fs::path& folder) {
     std::erase_if(pictures, [](const DirectoryEntry& entry) {
         return entry.type != fs::file_type::regular || entry.path.extension() != ".jpg";
     });
-    std::ranges::stable_sort(pictures, [](const DirectoryEntry& a, const DirectoryEntry& b) {
-        return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
-    });
+    sortNewestFirst(pictures);
     for (std::size_t i = kCachedThumbnails; i < pictures.size(); ++i)
         files.removeItem(pictures[i].path);
 }

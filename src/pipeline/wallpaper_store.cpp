@@ -72,10 +72,7 @@ bool prune(const FileManager& files, const fs::path& folder, const fs::path& new
     std::erase_if(others, [&](const DirectoryEntry& entry) {
         return entry.path == newCopy || entry.path == lockScreen;
     });
-    // Newest first; undated entries last, in listing order.
-    std::ranges::stable_sort(others, [](const DirectoryEntry& a, const DirectoryEntry& b) {
-        return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
-    });
+    sortNewestFirst(others);
     const auto sameName =
         std::stable_partition(others.begin(), others.end(), [&](const DirectoryEntry& entry) {
             return name.empty() || names[entry.path.filename()] != name;

@@ -153,6 +153,12 @@ void FileManager::copyItem(const fs::path& from, const fs::path& to) const {
     if (error) throw Failure(posixError(error, to.string()));
 }
 
+void sortNewestFirst(std::vector<DirectoryEntry>& entries) {
+    std::ranges::stable_sort(entries, [](const DirectoryEntry& a, const DirectoryEntry& b) {
+        return a.creationDate && (!b.creationDate || *a.creationDate > *b.creationDate);
+    });
+}
+
 std::vector<DirectoryEntry> FileManager::contentsOfDirectory(const fs::path& directory) const {
     std::error_code ec;
     fs::directory_iterator it(directory, ec);

@@ -17,6 +17,9 @@ struct DirectoryEntry {
     std::optional<std::chrono::system_clock::time_point> creationDate;
 };
 
+// Newest first; entries without a date last, in the order they came.
+void sortNewestFirst(std::vector<DirectoryEntry>& entries);
+
 // File operations on the per-user data and state directories. Failures throw Failure. Safe to use
 // from any thread. Virtual so that a test can make one of them fail.
 class FileManager {

@@ -81,12 +81,15 @@ void AppDelegate::setDayAsDesktop(std::size_t day) {
 }
 
 void AppDelegate::learnMore(std::optional<std::size_t> day) {
+    // A day of the strip, or else the picture on the desktop.
     const auto& shown = status_.shownPicture();
-    const PictureFacts* facts =
-        day ? (*day < days_.list.size() ? &days_.list[*day].found.facts : nullptr)
-            : (shown ? &shown->found.facts : nullptr);
-    if (!facts) return;
-    if (const std::optional<Url> link = learnMoreLink(*facts, lookup_.serviceOrigin()))
+    const FoundImage* found = nullptr;
+    if (day && *day < days_.list.size())
+        found = &days_.list[*day].found;
+    else if (!day && shown)
+        found = &shown->found;
+    if (!found) return;
+    if (const std::optional<Url> link = learnMoreLink(found->facts, lookup_.serviceOrigin()))
         platform_.application.openURL(*link);
 }
 
