@@ -83,7 +83,7 @@ TEST(DaysTest, TheDaysAreAskedForWhenSeenWithSmallPicturesInABoundedCache) {
 }
 
 // A day the user put on the desktop stays through wakes, activations and a restart, unannounced;
-// the next picture of the day Daylume has not shown replaces it.
+// the next picture of the day Daylume has not shown replaces it, as does Refresh.
 TEST(DaysTest, AChosenDayStaysUntilANewPictureOfTheDay) {
     SimPlatform sim;
     sim.http.script(marketURL("en-US"), {Seconds(0.1), answerWithURL(picture(0).substr(20))});
@@ -115,6 +115,11 @@ TEST(DaysTest, AChosenDayStaysUntilANewPictureOfTheDay) {
         sim.loop.runFor(Seconds(30));
         EXPECT_TRUE(shows(3));
     }
+    delegate->refreshWallpaper();
+    sim.loop.runFor(Seconds(30));
+    EXPECT_TRUE(shows(0));
+    sim.application.windowActions.setAsDesktop(3);
+    sim.loop.runFor(Seconds(5));
     delegate->applicationWillTerminate();
     delegate = std::make_unique<AppDelegate>(sim.platform);
     delegate->applicationDidFinishLaunching();
